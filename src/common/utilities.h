@@ -1,0 +1,36 @@
+// Small routines shared by the subsystems.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace korvelin {
+
+// Milliseconds since 1970-01-01 08:00:00 local time, as decimal digits (13 for today).
+std::string NowMillisText();
+
+// Waits amount x unit (0 ms, 1 s, 2 min, 3 h). On a thread with an event loop the hook
+// installed by the app runs that loop while waiting; elsewhere it is a plain sleep.
+bool PumpedDelay(long long amount, int unit = 0);
+// The hook gets the wait in milliseconds and returns true when it waited (the calling
+// thread had an event loop); false falls back to a plain sleep.
+using DelayHook = std::function<bool(long long milliseconds)>;
+void SetPumpedDelayHook(DelayHook hook);
+
+// The text between the first start marker and the next end marker ("#引号" in a marker
+// stands for a double quote); empty when either is missing.
+std::string TextBetween(std::string_view text, std::string_view startMarker,
+                        std::string_view endMarker, std::optional<int> start = std::nullopt,
+                        bool ignoreCase = false);
+// The text after the last occurrence of the marker; empty when there is none.
+std::string TextAfterLast(std::string_view text, std::string_view marker,
+                          std::optional<int> start = std::nullopt, bool ignoreCase = false);
+
+// Per-thread start and end of a component runtime. The HTTP client needs no per-thread
+// set-up here, so both do nothing; the checks still bracket their work with them.
+void EnterComponentRuntime();
+void LeaveComponentRuntime();
+
+}  // namespace korvelin

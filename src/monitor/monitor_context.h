@@ -1,0 +1,32 @@
+// Everything a check thread shares with the rest of the program. Check threads are detached
+// and may outlive the window, so they hold this through a shared_ptr.
+#pragma once
+
+#include <atomic>
+#include <memory>
+
+#include "common/ports.h"
+#include "common/settings.h"
+#include "monitor/marketplace.h"
+#include "notify/alert_ledger.h"
+#include "notify/mail_notifier.h"
+#include "notify/sms_notifier.h"
+#include "products/product_list.h"
+
+namespace korvelin {
+
+struct MonitorContext {
+  std::shared_ptr<Settings> settings;
+  std::shared_ptr<ActivityLog> log;
+  std::shared_ptr<ProductList> products;
+  std::shared_ptr<AlertLedger> ledger;
+  std::shared_ptr<Desktop> desktop;
+  std::shared_ptr<const MarketplaceTable> marketplaces;
+  std::shared_ptr<MailNotifier> mail;
+  std::shared_ptr<SmsNotifier> sms;
+
+  std::atomic<int> MonitoringStopped{0};
+  std::atomic<int> RunningCheckCount{0};
+};
+
+}  // namespace korvelin

@@ -1,0 +1,45 @@
+// Alert e-mails through the QQ mail service's SMTP server (libcurl SMTP).
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace korvelin {
+
+class ActivityLog;
+class Desktop;
+class Settings;
+
+// The mail buttons and the mail alert check box, as the notifier changes them. Called
+// from worker threads; the app hands each call to the UI thread.
+class MailControls {
+ public:
+  virtual ~MailControls() = default;
+  virtual void SetConnectButton(const std::string& caption, bool enabled) = 0;  // 按钮重新链接邮件
+  virtual void SetTestButton(const std::string& caption, bool enabled) = 0;     // 按钮发送测试邮件
+  virtual void SetMailAlertsEnabled(bool enabled) = 0;                          // 选择框开启邮件通知
+};
+
+struct MailServer {
+  std::string host = "smtp.qq.com";
+  int port = 25;
+};
+
+class MailNotifier {
+ public:
+  MailNotifier(std::shared_ptr<Settings> settings, std::shared_ptr<ActivityLog> log,
+               std::shared_ptr<Desktop> desktop, std::shared_ptr<MailControls> controls,
+               MailServer server = {});
+  ~MailNotifier();
+  void Connect();
+  void SendTest();
+  void SendAlert(const std::string& subject, const std::string& body, const std::string& recipient);
+  void Disconnect();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace korvelin

@@ -1,0 +1,32 @@
+// SMS notices through a Textbelt-compatible HTTP gateway.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace korvelin {
+
+class ActivityLog;
+
+struct SmsGateway {
+  std::string endpoint;  // POST phone, message, key
+  std::string key;
+};
+// The gateway this build was configured with (CMake cache variables).
+SmsGateway DefaultSmsGateway();
+
+// Decodes a gateway reply's escaped text; code page 936 result.
+std::string UnescapeText(std::string_view text);
+
+class SmsNotifier {
+ public:
+  SmsNotifier(std::shared_ptr<ActivityLog> log, SmsGateway gateway = DefaultSmsGateway());
+  void Send(const std::string& phone);
+
+ private:
+  std::shared_ptr<ActivityLog> log_;
+  SmsGateway gateway_;
+};
+
+}  // namespace korvelin
