@@ -28,7 +28,16 @@ if [[ "${1:-}" != --inside ]]; then
     fi
   done
   ns=(--net --mount --pid --fork --mount-proc --kill-child)
-  [[ $(id -u) -eq 0 ]] || ns=(--map-root-user "${ns[@]}")
+  # Root creates the namespaces directly; anyone else (or a root without the capability, as
+  # in some containers) through a user namespace in which it is root.
+  if ! unshare "${ns[@]}" true 2>/dev/null; then
+    ns=(--map-root-user "${ns[@]}")
+    if ! unshare "${ns[@]}" true 2>/dev/null; then
+      echo "e2e: cannot create network, mount and process namespaces here (unshare refused)"
+      echo "0 passed, 1 failed"
+      exit 1
+    fi
+  fi
   timeout -k 10 540 unshare "${ns[@]}" bash "$0" --inside "$(realpath "$1")" \
     "$(realpath "$2")" "$(realpath "$3")"
   rc=$?
