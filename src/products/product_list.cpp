@@ -19,14 +19,22 @@ std::string& NoCell() {
 
 const std::string& ProductEntry::Cell(int column) const {
   switch (column) {
-    case kNumberColumn: return number;
-    case kNameColumn: return name;
-    case kCodeColumn: return code;
-    case kCurrentPriceColumn: return currentPrice;
-    case kTargetPriceColumn: return targetPrice;
-    case kCountryColumn: return country;
-    case kDropMarkColumn: return dropMark;
-    default: return NoCell();
+    case kNumberColumn:
+      return number;
+    case kNameColumn:
+      return name;
+    case kCodeColumn:
+      return code;
+    case kCurrentPriceColumn:
+      return currentPrice;
+    case kTargetPriceColumn:
+      return targetPrice;
+    case kCountryColumn:
+      return country;
+    case kDropMarkColumn:
+      return dropMark;
+    default:
+      return NoCell();
   }
 }
 

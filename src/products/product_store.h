@@ -60,7 +60,6 @@ bool SaveProductList(const ProductList& list, const std::string& directory, List
 // Start-up: the default list file when it exists, else the built-in list; either way the
 // list is saved afterwards, so after the first start the file exists when the folder is
 // writable.
-LoadOutcome LoadStartupProductList(ProductList& list, const std::string& directory,
-                                   ListFileUi& ui);
+LoadOutcome LoadStartupProductList(ProductList& list, const std::string& directory, ListFileUi& ui);
 
 }  // namespace korvelin

@@ -92,17 +92,18 @@ INSTANTIATE_TEST_SUITE_P(
     ReaderRules, ParseProductListTest,
     ::testing::Values(
         ParseCase{"one line of 19 bytes", kLine19, {Entry("1", "a", "b", "1", kGermany)}},
-        ParseCase{"a line of 18 bytes is skipped", kLine18 + "\r\n" + kLine19,
+        ParseCase{"a line of 18 bytes is skipped",
+                  kLine18 + "\r\n" + kLine19,
                   {Entry("1", "a", "b", "1", kGermany)}},
-        ParseCase{"final CR LF changes nothing",
-                  "name1----c1----60----" + kGermany + "\r\nname2----c2----7.5----US-X\r\n",
-                  {Entry("1", "name1", "c1", "60", kGermany),
-                   Entry("2", "name2", "c2", "7.5", "US-X")}},
-        ParseCase{"empty lines do not leave gaps in the numbers",
-                  "\r\n\r\nname1----c1----60----" + kGermany +
-                      "\r\n\r\n\r\nshort\r\nname3----c3----30----" + kGermany + "\r\n\r\n",
-                  {Entry("1", "name1", "c1", "60", kGermany),
-                   Entry("2", "name3", "c3", "30", kGermany)}},
+        ParseCase{
+            "final CR LF changes nothing",
+            "name1----c1----60----" + kGermany + "\r\nname2----c2----7.5----US-X\r\n",
+            {Entry("1", "name1", "c1", "60", kGermany), Entry("2", "name2", "c2", "7.5", "US-X")}},
+        ParseCase{
+            "empty lines do not leave gaps in the numbers",
+            "\r\n\r\nname1----c1----60----" + kGermany +
+                "\r\n\r\n\r\nshort\r\nname3----c3----30----" + kGermany + "\r\n\r\n",
+            {Entry("1", "name1", "c1", "60", kGermany), Entry("2", "name3", "c3", "30", kGermany)}},
         ParseCase{"fields after the fourth are dropped",
                   "name----code----60----" + kGermany + "----extra----more",
                   {Entry("1", "name", "code", "60", kGermany)}},
@@ -110,9 +111,11 @@ INSTANTIATE_TEST_SUITE_P(
                   "a long name----code----60\r\nabcdefghijklmnopqrstuvwxyz----b\r\n" + kLine19,
                   {Entry("1", "a", "b", "1", kGermany)}},
         ParseCase{"an empty last field does not count",
-                  "name----code----60----\r\n" + kLine19, {Entry("1", "a", "b", "1", kGermany)}},
+                  "name----code----60----\r\n" + kLine19,
+                  {Entry("1", "a", "b", "1", kGermany)}},
         ParseCase{"two separators in a row give an empty field",
-                  "name--------60----" + kGermany, {Entry("1", "name", "", "60", kGermany)}},
+                  "name--------60----" + kGermany,
+                  {Entry("1", "name", "", "60", kGermany)}},
         ParseCase{"spaces inside the line stay part of the fields",
                   " name ----code ---- 60----" + kGermany + " ",
                   {Entry("1", " name ", "code ", " 60", kGermany + " ")}},
@@ -122,7 +125,8 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"only short lines give an empty list", "a----b\r\nc----d", {}}),
     [](const ::testing::TestParamInfo<ParseCase>& info) {
       std::string name;
-      for (const char* p = info.param.what; *p; ++p) name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+      for (const char* p = info.param.what; *p; ++p)
+        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
       return name;
     });
 

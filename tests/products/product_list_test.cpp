@@ -28,16 +28,14 @@ class RecordingListener : public ProductListListener {
     events.push_back("insert " + std::to_string(index) + " " + list_.RowById(id)->name);
   }
   void RowRemoved(int index, RowId id) override {
-    events.push_back("remove " + std::to_string(index) + " " +
-                     std::to_string(list_.IndexOf(id)));
+    events.push_back("remove " + std::to_string(index) + " " + std::to_string(list_.IndexOf(id)));
   }
   void CellChanged(RowId id, int column, const std::string& text) override {
     events.push_back("cell " + std::to_string(list_.IndexOf(id)) + " " + std::to_string(column) +
                      " " + text + " " + list_.RowById(id)->Cell(column));
   }
   void MonitoredChanged(RowId id, bool monitored) override {
-    events.push_back("check " + std::to_string(list_.IndexOf(id)) + " " +
-                     (monitored ? "1" : "0"));
+    events.push_back("check " + std::to_string(list_.IndexOf(id)) + " " + (monitored ? "1" : "0"));
   }
   std::vector<std::string> events;
 
