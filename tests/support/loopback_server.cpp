@@ -129,14 +129,13 @@ int Connection::Fill(int timeoutMs) {
   }
 }
 
-bool Connection::ReadLine(std::string& line, int timeoutMs) {
+bool Connection::ReadRawLine(std::string& line, int timeoutMs) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   std::size_t scanned = 0;
   for (;;) {
     std::size_t lf = buffer_.find('\n', scanned);
     if (lf != std::string::npos) {
-      std::size_t end = (lf > 0 && buffer_[lf - 1] == '\r') ? lf - 1 : lf;
-      line.assign(buffer_, 0, end);
+      line.assign(buffer_, 0, lf + 1);
       buffer_.erase(0, lf + 1);
       return true;
     }
@@ -147,6 +146,13 @@ bool Connection::ReadLine(std::string& line, int timeoutMs) {
       return false;
     }
   }
+}
+
+bool Connection::ReadLine(std::string& line, int timeoutMs) {
+  if (!ReadRawLine(line, timeoutMs)) return false;
+  line.pop_back();  // LF
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return true;
 }
 
 bool Connection::ReadExact(std::size_t n, std::string& out, int timeoutMs) {

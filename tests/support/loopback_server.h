@@ -49,6 +49,9 @@ class Connection {
   // a line (its CR-less text is returned). False on end of stream, error, time-out or
   // server stop; then `line` holds what arrived of the unfinished line.
   bool ReadLine(std::string& line, int timeoutMs = kDefaultTimeoutMs);
+  // Like ReadLine, but `line` keeps its terminator (CRLF or LF) byte for byte; a recorder
+  // that must keep what the client sent exactly uses this one.
+  bool ReadRawLine(std::string& line, int timeoutMs = kDefaultTimeoutMs);
   // Reads exactly n bytes into `out`. False (with the bytes that arrived) when the stream
   // ends or the time-out passes first.
   bool ReadExact(std::size_t n, std::string& out, int timeoutMs = kDefaultTimeoutMs);
