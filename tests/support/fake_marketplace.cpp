@@ -295,6 +295,11 @@ bool FakeMarketplace::ServeOne(Connection& c, bool tls) {
                  "cookie deleted\n");
   }
   if (path == "/echo") return reply(200, "", request.body);
+  if (StartsWith(path, "/long-headers/")) {
+    const std::size_t size = std::strtoul(path.c_str() + 14, nullptr, 10);
+    return reply(200, "X-Filler: " + std::string(size, 'f') + "\r\nSet-Cookie: late=1; path=/\r\n",
+                 "long head\n");
+  }
   if (StartsWith(path, "/status/")) {
     int status = std::atoi(path.c_str() + 8);
     return reply(status, "", ShortPage(status));

@@ -16,6 +16,7 @@
 //   /set-cookie             200 with three Set-Cookie lines in different letter cases
 //   /delete-cookie          200 with "Set-Cookie: a=deleted; ..." (an expired cookie)
 //   /echo                   200 with the request body as reply body
+//   /long-headers/N         200 with an "X-Filler" header of N bytes, then a Set-Cookie line
 //   /status/N               status N with a short page as body
 //   anything else           404 with a short page as body
 // A HEAD request gets the reply head alone.
