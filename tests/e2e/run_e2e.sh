@@ -226,8 +226,42 @@ screenshot() {
 # tray_window_count: the number of windows inside the tray; an icon embedded adds some.
 tray_window_count() { xwininfo -tree -id "$(tray_window)" 2>/dev/null | grep -c '^ *0x'; }
 
+# start_fake <program> <ready word> <args...>: starts a loopback fake from the build's test
+# folder and waits until it prints its ready line. Its output goes to logs/<program>.out.
+start_fake() {
+  local program=$1 ready=$2
+  shift 2
+  if [[ ! -x "$tests_dir/$program" ]]; then
+    fail "$program is built"
+    return 1
+  fi
+  : >"$logs/$program.out"
+  "$tests_dir/$program" "$@" >"$logs/$program.out" 2>&1 &
+  helper_pids+=($!)
+  if ! wait_for 10 grep -q "$ready" "$logs/$program.out"; then
+    fail "$program starts ($(head -c 300 "$logs/$program.out"))"
+    return 1
+  fi
+}
+
+# http_get <host> <path>: a plain HTTP/1.0 GET through the namespace's hosts file, with
+# bash's own sockets; prints the whole reply.
+http_get() {
+  local reply
+  reply=$(timeout 5 bash -c 'exec 3<>"/dev/tcp/$0/80" && printf "GET %s HTTP/1.0\r\nHost: %s\r\n\r\n" "$1" "$0" >&3 && cat <&3' "$1" "$2" 2>/dev/null)
+  printf '%s' "$reply"
+}
+
 # ------------------------------------------------------------------------------------------
 # The cases.
+
+case_namespace() {
+  say "# the private network"
+  expect "namespace: no interface but loopback" \
+    bash -c '[[ "$(ip -o link show | grep -vc " lo:")" == 0 ]]'
+  expect "namespace: www.amazon.de and smtp.qq.com resolve to 127.0.0.1" \
+    bash -c '[[ "$(getent hosts www.amazon.de)" == 127.0.0.1* && "$(getent hosts smtp.qq.com | head -n 1)" == 127.0.0.1* ]]'
+}
 
 case_first_start() {
   say "# first start in an empty folder"
@@ -334,6 +368,7 @@ case_empty_list_file() {
 
 say "# korvelin end-to-end: $binary"
 start_namespace_env
+case_namespace
 case_first_start
 case_read_only_folder
 case_empty_list_file
