@@ -142,6 +142,18 @@ TEST_F(SmsSend, EmptyErrorMemberFallsBackToTheWholeReply) {
   ExpectSmsEntry(entries[0], R"({"success":false,"error":""})");
 }
 
+TEST(SmsSendHttps, ReachesAGatewayServedOverTls) {
+  testing::FakeGateway gateway(R"({"success":false,"error":"Invalid phone number"})", 0, true);
+  ASSERT_EQ(gateway.Endpoint().substr(0, 8), "https://");
+  auto log = std::make_shared<MemoryLog>();
+  SmsNotifier(log, SmsGateway{gateway.Endpoint(), "k"}).Send("12");
+  ASSERT_EQ(gateway.Requests().size(), 1u);
+  EXPECT_EQ(gateway.Requests()[0].body.substr(0, 9), "phone=12&");
+  const auto entries = log->Entries();
+  ASSERT_EQ(entries.size(), 1u);
+  ExpectSmsEntry(entries[0], "Invalid phone number");
+}
+
 TEST(SmsSendUnreachable, LogsTheTimeDigitsOnly) {
   int closedPort = 0;
   {

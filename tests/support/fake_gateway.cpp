@@ -76,14 +76,15 @@ std::map<std::string, std::string> ParseForm(const std::string& body) {
   return fields;
 }
 
-FakeGateway::FakeGateway(std::string replyBody, int port) : reply_(std::move(replyBody)) {
+FakeGateway::FakeGateway(std::string replyBody, int port, bool tls)
+    : tls_(tls), reply_(std::move(replyBody)) {
   server_ = std::make_unique<LoopbackServer>([this](Connection& c) { Serve(c); }, port);
 }
 
 FakeGateway::~FakeGateway() { server_->Stop(); }
 
 std::string FakeGateway::Endpoint() const {
-  return "http://127.0.0.1:" + std::to_string(Port()) + "/text";
+  return std::string(tls_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(Port()) + "/text";
 }
 
 void FakeGateway::SetReply(std::string replyBody) {
@@ -103,6 +104,7 @@ void FakeGateway::SetOnRequest(std::function<void(const GatewayRequest&)> onRequ
 
 void FakeGateway::Serve(Connection& c) {
   // One request per connection; the reply says so with "Connection: close".
+  if (tls_ && !c.StartTls()) return;
   std::string line;
   if (!c.ReadLine(line, kReadTimeoutMs)) return;
   GatewayRequest request;

@@ -1,5 +1,6 @@
-// A fake SMS gateway on loopback: an HTTP/1.1 server that records each request's method,
-// path, headers and body and answers with a fixed reply body (Textbelt-style JSON).
+// A fake SMS gateway on loopback: an HTTP/1.1 server (or HTTPS with the self-signed test
+// certificate) that records each request's method, path, headers and body and answers with
+// a fixed reply body (Textbelt-style JSON).
 #pragma once
 
 #include <functional>
@@ -25,12 +26,13 @@ struct GatewayRequest {
 class FakeGateway {
  public:
   explicit FakeGateway(
-      std::string replyBody = R"({"success":true,"textId":"1","quotaRemaining":2})", int port = 0);
+      std::string replyBody = R"({"success":true,"textId":"1","quotaRemaining":2})", int port = 0,
+      bool tls = false);
   ~FakeGateway();
 
   bool Ok() const { return server_->Ok(); }
   int Port() const { return server_->Port(); }
-  // "http://127.0.0.1:<port>/text"
+  // "http://127.0.0.1:<port>/text" ("https://" when serving TLS)
   std::string Endpoint() const;
   void SetReply(std::string replyBody);
   std::vector<GatewayRequest> Requests() const;
@@ -40,6 +42,7 @@ class FakeGateway {
  private:
   void Serve(Connection& connection);
 
+  const bool tls_;
   mutable std::mutex mutex_;
   std::string reply_;
   std::vector<GatewayRequest> requests_;

@@ -1,8 +1,9 @@
 // The fake SMS gateway as a program for the end-to-end run:
-//   fake_gateway --port N --log FILE [--reply TEXT]
-// Answers every request with the reply text (default: a Textbelt-style success reply) and
-// appends each request to the log file, flushed at once: request line, headers, body.
-// Runs until SIGTERM or SIGINT.
+//   fake_gateway --port N --log FILE [--reply TEXT] [--tls]
+// Serves HTTPS with the self-signed test certificate when --tls is given (the real gateway
+// is an https endpoint). Answers every request with the reply text (default: a Textbelt-style
+// success reply) and appends each request to the log file, flushed at once: request line, headers,
+// body. Runs until SIGTERM or SIGINT.
 #include <signal.h>
 
 #include <cstdlib>
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
   int port = 0;
   std::string logPath;
   std::string reply = R"({"success":true,"textId":"1","quotaRemaining":2})";
+  bool tls = false;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--port") && i + 1 < argc) {
       port = std::atoi(argv[++i]);
@@ -24,8 +26,10 @@ int main(int argc, char** argv) {
       logPath = argv[++i];
     } else if (!std::strcmp(argv[i], "--reply") && i + 1 < argc) {
       reply = argv[++i];
+    } else if (!std::strcmp(argv[i], "--tls")) {
+      tls = true;
     } else {
-      std::cerr << "usage: fake_gateway --port N --log FILE [--reply TEXT]\n";
+      std::cerr << "usage: fake_gateway --port N --log FILE [--reply TEXT] [--tls]\n";
       return 2;
     }
   }
@@ -42,7 +46,7 @@ int main(int argc, char** argv) {
 
   std::ofstream log(logPath, std::ios::binary | std::ios::app);
   std::mutex logMutex;
-  korvelin::testing::FakeGateway server(reply, port);
+  korvelin::testing::FakeGateway server(reply, port, tls);
   if (!server.Ok()) {
     std::cerr << "fake_gateway: cannot listen on port " << port << "\n";
     return 1;
