@@ -145,7 +145,7 @@ TEST(AlertLedger, SweepRemovesExpiredLinesAndKeepsTheRest) {
        Line(Ansi("奶粉_链接|"), now - 5) + live + Line(Ansi("奶粉_链接|"), now - 5), live},
       {"last line without line end kept", live + Ansi("奶粉_链接|") + IntToText(now - 5),
        live + Ansi("奶粉_链接|") + IntToText(now - 5)},
-      {"all expired", Line(Ansi("甲_链接|"), now - 1) + Line(Ansi("乙_链接|"), 0), ""},
+      {"all expired", Line(Ansi("甲_链接|"), now - 1) + Line(Ansi("乙产品_链接|"), 0), ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
