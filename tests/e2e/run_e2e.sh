@@ -252,6 +252,54 @@ http_get() {
   printf '%s' "$reply"
 }
 
+# The window has a fixed layout: the tab control sits at (-1, -1) of the client area and every
+# control at a fixed place relative to it. These are client coordinates of control centres.
+at_frequency=(84 116)        # 编辑框频率
+at_start=(129 115)           # 按钮开始监控
+at_stop=(183 115)            # 按钮停止监控
+at_mail_alerts=(186 37)      # 选择框开启邮件通知
+at_open_page=(77 61)         # 选择框自动打开链接
+at_add_product=(437 40)      # 按钮加入一个产品
+at_sender=(152 61)           # 编辑框发件邮箱 (page 1)
+at_password=(152 97)         # 编辑框发件密码 (page 1)
+at_recipient=(152 132)       # 编辑框收件邮箱 (page 1)
+at_connect=(256 133)         # 按钮重新链接邮件 (page 1)
+# The product list view: its top-left corner, the height of its header and of a row, and the
+# x of the row check boxes.
+list_x=333
+list_y=64
+list_header=${KORVELIN_E2E_LIST_HEADER:-24}
+list_row=${KORVELIN_E2E_LIST_ROW:-21}
+list_check_x=$((list_x + 12))
+
+# click <window> <x> <y>: a left click at client coordinates of the window.
+click() {
+  xdotool mousemove --window "$1" "$2" "$3" click 1
+  sleep 0.3
+}
+
+# type_into <window> <x> <y> <text>: replaces the text of the edit box at (x, y).
+type_into() {
+  click "$1" "$2" "$3"
+  xdotool key --clearmodifiers ctrl+a
+  xdotool type --delay 30 "$4"
+  sleep 0.2
+}
+
+# tick_row <window> <row index>: clicks the check box of a product row.
+tick_row() {
+  click "$1" "$list_check_x" $((list_y + 1 + list_header + $2 * list_row + list_row / 2))
+}
+
+next_tab() {
+  xdotool windowfocus --sync "$1" 2>/dev/null
+  xdotool key --clearmodifiers ctrl+Tab
+  sleep 0.5
+}
+
+# requests_for <log> <code>: how many reviews-page requests of that code the fake received.
+requests_for() { grep -c "^GET /product-reviews/$2 " "$1" 2>/dev/null; }
+
 # ------------------------------------------------------------------------------------------
 # The cases.
 
@@ -364,6 +412,66 @@ case_empty_list_file() {
   stop_app
 }
 
+case_monitoring() {
+  say "# monitoring against the fake marketplace"
+  local dir wid log=$logs/marketplace.log before after
+  dir=$(new_folder monitoring)
+  : >"$log"
+  start_fake fake_marketplace "ready" --port 80 --tls-port 443 --log "$log" \
+    --price B00D8V08UK=99,00 --price B00D8V0972=54,99 --price B00D8V092W=12,00 || return
+  local page
+  page=$(http_get www.amazon.de /product-reviews/B00D8V0972)
+  expect "monitoring: the fake marketplace answers as www.amazon.de" grep -q 'EUR 54,99' <<<"$page"
+  : >"$log"
+  start_app "$dir" monitoring
+  if ! wid=$(wait_window "$title_pattern"); then
+    fail "monitoring: the main window appears"
+    stop_app
+    return
+  fi
+  settle
+  cp "$dir/$list_name" "$work/list_before_monitoring"
+  # Watch rows 1 and 2 (爱他美Pre at 99,00 and 爱他美1 at 54,99), every second.
+  tick_row "$wid" 0
+  tick_row "$wid" 1
+  type_into "$wid" "${at_frequency[@]}" 1
+  click "$wid" "${at_start[@]}"
+  wait_for 15 bash -c "(( \$(grep -c '^GET /product-reviews/B00D8V0972 ' '$log') >= 3 ))"
+  if (( $(requests_for "$log" B00D8V0972) >= 3 && $(requests_for "$log" B00D8V08UK) >= 3 )); then
+    pass "monitoring: the ticked rows are fetched every second"
+  else
+    # The checks below would pass on an idle program; they mean nothing without requests.
+    fail "monitoring: the ticked rows are fetched every second ($(grep -c '^GET ' "$log") requests)"
+    screenshot "$wid" "$out_dir/screenshot-monitoring.png"
+    stop_app
+    return
+  fi
+  expect "monitoring: the unticked rows are not fetched" \
+    test "$(requests_for "$log" B00D8V092W)" == 0
+  local head
+  head=$(awk '/^GET \/product-reviews\/B00D8V0972 /{p=1} p{print} p&&/^\r?$/{exit}' "$log" | tr -d '\r')
+  printf '%s\n' "$head" >"$logs/one_request.txt"
+  expect "monitoring: a request carries the page's headers" bash -c '
+    h=$(cat "$0")
+    grep -qx "GET /product-reviews/B00D8V0972 HTTP/1.1" <<<"$h" &&
+    grep -qx "Host: www.amazon.de" <<<"$h" &&
+    grep -qx "Accept: \*/\*" <<<"$h" &&
+    grep -qx "Referer: http://www.amazon.de/product-reviews/B00D8V0972" <<<"$h" &&
+    grep -qx "Accept-Language: zh-cn" <<<"$h" &&
+    grep -qx "User-Agent: Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)" <<<"$h" &&
+    grep -qx "Content-Type: application/x-www-form-urlencoded" <<<"$h"' "$logs/one_request.txt"
+  screenshot "$wid" "$out_dir/screenshot-monitoring.png"
+  click "$wid" "${at_stop[@]}"
+  sleep 1.5
+  before=$(grep -c '^GET ' "$log")
+  sleep 2.5
+  after=$(grep -c '^GET ' "$log")
+  expect "monitoring: no request after 停止" test "$before" == "$after"
+  expect "monitoring: the list file is unchanged" same_bytes "$dir/$list_name" "$work/list_before_monitoring"
+  expect "monitoring: the program is still running" app_alive
+  stop_app
+}
+
 # ------------------------------------------------------------------------------------------
 
 say "# korvelin end-to-end: $binary"
@@ -372,4 +480,5 @@ case_namespace
 case_first_start
 case_read_only_folder
 case_empty_list_file
+case_monitoring
 finish
