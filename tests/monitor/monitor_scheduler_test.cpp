@@ -4,6 +4,8 @@
 
 #include <climits>
 #include <mutex>
+#include <optional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -62,6 +64,16 @@ class SequenceLog : public ActivityLog {
  private:
   Sequence& sequence_;
 };
+
+// The checks the last tick started, once its launcher has finished; -1 when it never does.
+int StartedByLastTick(const MonitorScheduler& scheduler) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (std::chrono::steady_clock::now() < end) {
+    if (const std::optional<int> started = scheduler.LastTickStarted()) return *started;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return -1;
+}
 
 struct SchedulerRig {
   Sequence sequence;
@@ -147,7 +159,7 @@ TEST(MonitorSchedulerThreaded, TickChecksEveryTickedRowOnItsOwnThread) {
   const RowId c = engine.products().Append(TestRow("三", "33", "5", "德国", true));
 
   scheduler.MonitoringTick();
-  EXPECT_EQ(scheduler.LastTickStarted(), 2);
+  EXPECT_EQ(StartedByLastTick(scheduler), 2);
   ASSERT_TRUE(engine.WaitUntilIdle());
 
   EXPECT_EQ(engine.products().RowById(a)->currentPrice, "11.00");
@@ -158,8 +170,21 @@ TEST(MonitorSchedulerThreaded, TickChecksEveryTickedRowOnItsOwnThread) {
   // No ticked rows: the tick starts nothing.
   engine.products().SetAllMonitored(false);
   scheduler.MonitoringTick();
-  EXPECT_EQ(scheduler.LastTickStarted(), 0);
+  EXPECT_EQ(StartedByLastTick(scheduler), 0);
   EXPECT_EQ(engine.context->RunningCheckCount.load(), 0);
+}
+
+TEST(MonitorSchedulerThreaded, NoCheckStartsAfterAStop) {
+  LoopbackPageServer server([](const std::string&) { return PricePage("EUR 1,00"); });
+  TestEngine engine = MakeTestEngine(server.HostPort());
+  Sequence sequence;
+  RecordingControls controls(sequence);
+  MonitorScheduler scheduler(engine.context, controls);
+  for (int i = 0; i < 50; ++i) engine.products().Append(TestRow("产品", "1", "5", "德国"));
+  scheduler.StopMonitoring();
+  scheduler.MonitoringTick();  // a tick already queued when the stop came
+  EXPECT_EQ(StartedByLastTick(scheduler), 0);
+  EXPECT_TRUE(server.Paths().empty());
 }
 
 TEST(MonitorSchedulerThreaded, AtMost256ChecksRunAtOnce) {
@@ -178,10 +203,10 @@ TEST(MonitorSchedulerThreaded, AtMost256ChecksRunAtOnce) {
   }
 
   scheduler.MonitoringTick();
-  EXPECT_EQ(scheduler.LastTickStarted(), MonitorScheduler::kMaxRunningChecks);
+  EXPECT_EQ(StartedByLastTick(scheduler), MonitorScheduler::kMaxRunningChecks);
   EXPECT_EQ(engine.context->RunningCheckCount.load(), MonitorScheduler::kMaxRunningChecks);
   scheduler.MonitoringTick();
-  EXPECT_EQ(scheduler.LastTickStarted(), 0);
+  EXPECT_EQ(StartedByLastTick(scheduler), 0);
 
   hanging.Close();
   ASSERT_TRUE(engine.WaitUntilIdle(std::chrono::seconds(60)));
@@ -191,7 +216,7 @@ TEST(MonitorSchedulerThreaded, AtMost256ChecksRunAtOnce) {
   // With the checks over, a new tick starts checks again (the port now refuses at once, so
   // checks may end while the tick still runs and all 300 rows may get one).
   scheduler.MonitoringTick();
-  EXPECT_GE(scheduler.LastTickStarted(), MonitorScheduler::kMaxRunningChecks);
+  EXPECT_GE(StartedByLastTick(scheduler), MonitorScheduler::kMaxRunningChecks);
   ASSERT_TRUE(engine.WaitUntilIdle(std::chrono::seconds(60)));
 }
 
