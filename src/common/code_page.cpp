@@ -206,19 +206,6 @@ inline int DecodeUtf8(const unsigned char* p, const unsigned char* end, int& len
   return -1;
 }
 
-void AppendUtf8(std::string& out, unsigned code) {
-  if (code < 0x80) {
-    out.push_back(static_cast<char>(code));
-  } else if (code < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | code >> 6));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xE0 | code >> 12));
-    out.push_back(static_cast<char>(0x80 | (code >> 6 & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  }
-}
-
 }  // namespace
 
 // Bit k is set when the code points k * 0x800 .. k * 0x800 + 0x7FF are valid results of a
@@ -284,34 +271,50 @@ std::string Utf8ToAnsi(std::string_view utf8) {
 
 std::string AnsiToUtf8(std::string_view ansi) {
   const Cp936Tables& tables = Tables();
+  // Each input byte gives at most three output bytes (a lone 0x80 is the euro sign, a bad
+  // byte U+FFFD); a pair gives at most three.
   std::string result;
-  result.reserve(ansi.size() + ansi.size() / 2);
+  result.resize(ansi.size() * 3);
   const auto* p = reinterpret_cast<const unsigned char*>(ansi.data());
   const unsigned char* end = p + ansi.size();
+  auto* outBase = reinterpret_cast<unsigned char*>(result.data());
+  unsigned char* out = outBase;
+  auto put = [&out](unsigned code) {
+    if (code < 0x800) {
+      out[0] = static_cast<unsigned char>(0xC0 | code >> 6);
+      out[1] = static_cast<unsigned char>(0x80 | (code & 0x3F));
+      out += 2;
+    } else {
+      out[0] = static_cast<unsigned char>(0xE0 | code >> 12);
+      out[1] = static_cast<unsigned char>(0x80 | (code >> 6 & 0x3F));
+      out[2] = static_cast<unsigned char>(0x80 | (code & 0x3F));
+      out += 3;
+    }
+  };
   while (p < end) {
-    unsigned char lead = *p;
+    const unsigned char lead = *p;
     if (lead < 0x80) {
-      result.push_back(static_cast<char>(lead));
-      ++p;
+      const std::size_t run = CopyAsciiRun(p, end, out);
+      p += run;
+      out += run;
       continue;
     }
     if (lead == 0x80 || lead == 0xFF) {
-      std::uint16_t code = tables.singleHigh[lead - 0x80];
-      AppendUtf8(result, code ? code : 0xFFFD);
+      const std::uint16_t code = tables.singleHigh[lead - 0x80];
+      put(code ? code : 0xFFFD);
       ++p;
-      continue;
-    }
-    if (end - p >= 2 && IsTrail(p[1])) {
-      std::uint16_t code = tables.decode[Cp936Tables::PairIndex(lead, p[1])];
-      AppendUtf8(result, code ? code : 0xFFFD);
+    } else if (end - p >= 2 && IsTrail(p[1])) {
+      const std::uint16_t code = tables.decode[Cp936Tables::PairIndex(lead, p[1])];
+      put(code ? code : 0xFFFD);
       p += 2;
-      continue;
+    } else {
+      // A lead byte at the end, or followed by a byte that cannot be a second byte: the
+      // lead alone is bad and the next byte is read on its own.
+      put(0xFFFD);
+      ++p;
     }
-    // A lead byte at the end, or followed by a byte that cannot be a trail byte: the lead
-    // alone is bad and the next byte is read on its own.
-    AppendUtf8(result, 0xFFFD);
-    ++p;
   }
+  result.resize(static_cast<std::size_t>(out - outBase));
   return result;
 }
 
