@@ -108,7 +108,8 @@ BENCHMARK(BM_StartThousandThreadsBaseline)
 
 // A 1 MiB UTF-8 reviews page: Chinese and ASCII text with the price near the end.
 std::string MegabytePage() {
-  const std::string filler = "<div class=\"review\">这个奶粉很好，宝宝喜欢。Very good milk, 5 stars.</div>\n";
+  const std::string filler =
+      "<div class=\"review\">这个奶粉很好，宝宝喜欢。Very good milk, 5 stars.</div>\n";
   std::string page = "<html><body>";
   while (page.size() < (1u << 20) - 200) page += filler;
   page += "<span class=\"price\">EUR 1.299,00</span></body></html>";

@@ -258,8 +258,7 @@ TEST(DispatchAlertsThreaded, RealSmsAndMailChannels) {
   for (std::size_t i = 0; i < 2; ++i) {
     SCOPED_TRACE(i);
     EXPECT_EQ(messages[i].recipients, std::vector<std::string>{"to@qq.com"});
-    EXPECT_EQ(testing::DecodeMailSubject(messages[i].data),
-              expected[i].name + Ansi(" - 有货啦！"));
+    EXPECT_EQ(testing::DecodeMailSubject(messages[i].data), expected[i].name + Ansi(" - 有货啦！"));
     const std::string body = testing::DecodeMailBody(messages[i].data);
     const std::string head = Ansi("产品：") + expected[i].name + Ansi("\r\n时间：");
     const std::string tail = Ansi("\r\n链接：") + expected[i].link;

@@ -5,8 +5,8 @@
 #include <climits>
 #include <mutex>
 #include <optional>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/code_page.h"
@@ -83,7 +83,8 @@ struct SchedulerRig {
 
   explicit SchedulerRig(const std::string& hostPort) : engine(MakeTestEngine(hostPort)) {
     engine.context->log = std::make_shared<SequenceLog>(sequence);
-    engine.ledger().SetListener([this](const std::string& text) { sequence.Add("ledger " + text); });
+    engine.ledger().SetListener(
+        [this](const std::string& text) { sequence.Add("ledger " + text); });
     scheduler = std::make_unique<MonitorScheduler>(engine.context, controls);
   }
 };
@@ -93,8 +94,8 @@ TEST(MonitorScheduler, StartStepsInOrderWithTheFrequencyAsTyped) {
     const char* typed;
     int period;
   };
-  const Case cases[] = {{"5", 5000}, {"0", 0}, {"", 0}, {"-3", -3000}, {"abc", 0},
-                        {" 7", 7000}, {"１２", 12000}, {"99999999", INT_MAX}};
+  const Case cases[] = {{"5", 5000}, {"0", 0},     {"", 0},         {"-3", -3000},
+                        {"abc", 0},  {" 7", 7000}, {"１２", 12000}, {"99999999", INT_MAX}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
     SchedulerRig rig("127.0.0.1:1");
@@ -109,8 +110,7 @@ TEST(MonitorScheduler, StartStepsInOrderWithTheFrequencyAsTyped) {
     steps.erase(steps.begin(), steps.begin() + before);
     const std::vector<std::string> expected = {
         "sweep 4000", "start off", "stop on",
-        "log \r\n" + Ansi(c.typed) + Ansi("秒后进行监控~\r\n"),
-        "tick " + std::to_string(c.period)};
+        "log \r\n" + Ansi(c.typed) + Ansi("秒后进行监控~\r\n"), "tick " + std::to_string(c.period)};
     EXPECT_EQ(steps, expected);
     EXPECT_EQ(rig.engine.context->MonitoringStopped.load(), 0);
     EXPECT_EQ(rig.engine.ledger().Text(), "kept_报警|1\r\n");  // not cleared on start
@@ -128,8 +128,8 @@ TEST(MonitorScheduler, StopStepsInOrder) {
   std::vector<std::string> steps = rig.sequence.Steps();
   steps.erase(steps.begin(), steps.begin() + before);
   const std::vector<std::string> expected = {
-      "sweep 0", "ledger ", "log " + Ansi("监控停止\r\n仍有线程在工作中，整等待停止...\r\n"),
-      "tick 0", "start on", "stop off"};
+      "sweep 0", "ledger ",  "log " + Ansi("监控停止\r\n仍有线程在工作中，整等待停止...\r\n"),
+      "tick 0",  "start on", "stop off"};
   EXPECT_EQ(steps, expected);
   EXPECT_EQ(rig.engine.context->MonitoringStopped.load(), 1);
   EXPECT_EQ(rig.engine.ledger().Text(), "");
