@@ -129,6 +129,20 @@ TEST_F(FilesTest, FailedRenameLeavesTheTargetAndNoTemporary) {
   EXPECT_FALSE(WriteFileAtomically("", "x"));
 }
 
+TEST_F(FilesTest, AtomicWriteKeepsTheModeOfTheFileItReplaces) {
+  // A list the user keeps private stays private after it is rewritten.
+  for (const mode_t mode : {mode_t{0600}, mode_t{0640}, mode_t{0664}}) {
+    const std::string path = JoinPath(Folder(), "list.txt");
+    ASSERT_TRUE(WriteFileBytes(path, "old"));
+    ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+    ASSERT_TRUE(WriteFileAtomically(path, "new"));
+    EXPECT_EQ(ReadFileBytes(path), "new");
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, mode);
+  }
+}
+
 TEST(ProgramDirectory, IsTheFolderOfThisTestProgram) {
   char buffer[4096];
   const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
