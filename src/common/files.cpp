@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "common/code_page.h"
@@ -101,7 +102,15 @@ bool WriteFileBytes(const std::string& path, std::string_view bytes) {
 bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
   if (path.empty()) return false;
   static std::atomic<unsigned> counter{0};
-  const std::string target = OsPath(path);
+  std::string target = OsPath(path);
+  // Through a link, the file it points to is replaced; the link stays a link.
+  struct stat link {};
+  if (::lstat(target.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    if (char* resolved = ::realpath(target.c_str(), nullptr)) {
+      target = resolved;
+      std::free(resolved);
+    }
+  }
   // A file that is there already must be writable by us, as an in-place write would need:
   // a write-protected list is left alone, not renamed over. The new file keeps its mode.
   struct stat existing {};

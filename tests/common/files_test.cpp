@@ -143,6 +143,20 @@ TEST_F(FilesTest, AtomicWriteKeepsTheModeOfTheFileItReplaces) {
   }
 }
 
+TEST_F(FilesTest, AtomicWriteThroughALinkRewritesTheFileItPointsTo) {
+  // The list file may be a link into a folder that the user keeps elsewhere.
+  fs::create_directory(folder_ / "elsewhere");
+  const std::string real = (folder_ / "elsewhere" / "real.txt").string();
+  ASSERT_TRUE(WriteFileBytes(real, "old"));
+  fs::create_symlink("elsewhere/real.txt", folder_ / "list.txt");
+  ASSERT_TRUE(WriteFileAtomically(JoinPath(Folder(), "list.txt"), "new"));
+  EXPECT_TRUE(fs::is_symlink(folder_ / "list.txt"));
+  EXPECT_EQ(ReadFileBytes(real), "new");
+  EXPECT_EQ(ReadFileBytes(JoinPath(Folder(), "list.txt")), "new");
+  EXPECT_EQ(EntryCount(), 2u);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder_ / "elsewhere"), {}), 1);
+}
+
 TEST(ProgramDirectory, IsTheFolderOfThisTestProgram) {
   char buffer[4096];
   const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
