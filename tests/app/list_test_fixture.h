@@ -97,7 +97,12 @@ class ModalWatcher {
     Handler handler = std::move(pending_.front());
     pending_.pop_front();
     ++handled_;
+    QPointer<QWidget> guard = modal;
     handler(modal);
+    // A handler that failed may have left its dialog open: close it so the test ends.
+    if (guard && guard->isVisible() && ::testing::Test::HasFailure()) {
+      if (auto* dialog = qobject_cast<QDialog*>(guard.data())) dialog->reject();
+    }
   }
 
   QTimer timer_;
