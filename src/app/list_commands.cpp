@@ -76,9 +76,9 @@ void ListCommands::ConnectControls(QWidget* root) {
     const char* name;
     void (ListCommands::*command)();
   } buttons[] = {
-      {"按钮导入产品", &ListCommands::Import},     {"按钮加入一个产品", &ListCommands::AddOne},
-      {"按钮清空产品列表", &ListCommands::Clear},  {"按钮导出产品列表", &ListCommands::Export},
-      {"按钮全选", &ListCommands::CheckAll},       {"按钮全不选", &ListCommands::UncheckAll},
+      {"按钮导入产品", &ListCommands::Import},    {"按钮加入一个产品", &ListCommands::AddOne},
+      {"按钮清空产品列表", &ListCommands::Clear}, {"按钮导出产品列表", &ListCommands::Export},
+      {"按钮全选", &ListCommands::CheckAll},      {"按钮全不选", &ListCommands::UncheckAll},
       {"按钮反选", &ListCommands::Invert},
   };
   for (const auto& button : buttons) {
@@ -112,7 +112,8 @@ void ListCommands::AddOne() {
     return;
   }
   {
-    ProductDialog dialog(list_, 0, [this] { Save(); }, listView_, dialogParent_);
+    ProductDialog dialog(
+        list_, 0, [this] { Save(); }, listView_, dialogParent_);
     dialog.exec();
   }
   ui_.ProcessPendingEvents();
@@ -173,8 +174,7 @@ void ListCommands::DeleteProduct() {
   const RowId id = SelectedRow();
   const std::optional<ProductEntry> row = list_->RowById(id);
   if (!row) return;
-  const QString question =
-      Utf8(kDeleteQuestionStart) + ToQt(row->name) + Utf8(kDeleteQuestionEnd);
+  const QString question = Utf8(kDeleteQuestionStart) + ToQt(row->name) + Utf8(kDeleteQuestionEnd);
   if (!AskYesNo(kInfoTitle, question)) return;
   // The row is found again by its identity: the other rows keep their numbers.
   const int index = list_->IndexOf(id);
@@ -194,7 +194,8 @@ void ListCommands::Modify() {
   if (id == 0 || !list_->RowById(id)) return;
   ModifyMode() = 1;
   if (listView_) listView_->setEnabled(false);
-  auto* dialog = new ProductDialog(list_, id, [this] { Save(); }, listView_, dialogParent_);
+  auto* dialog = new ProductDialog(
+      list_, id, [this] { Save(); }, listView_, dialogParent_);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   modifyDialog_ = dialog;
   dialog->show();

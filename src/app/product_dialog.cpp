@@ -52,9 +52,8 @@ std::atomic<int>& ModifyMode() {
 
 ProductDialog::ProductDialog(std::shared_ptr<ProductList> list, RowId row,
                              std::function<void()> saveList, QWidget* listView, QWidget* parent)
-    : QDialog(parent,
-              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                  Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
       list_(std::move(list)),
       row_(row),
       saveList_(std::move(saveList)),

@@ -75,7 +75,9 @@ TEST_F(ListCommandsTest, ExportWritesTheListTextAndOffersToOpenIt) {
       list_->SetCell(list_->IdAt(1), kDropMarkColumn, Ansi("√"));
     }
     desktop_.opened.clear();
-    const std::string target = PathIn(c.empty ? "empty.txt" : c.answer == QMessageBox::Yes ? "yes.txt" : "no.txt");
+    const std::string target = PathIn(c.empty                        ? "empty.txt"
+                                      : c.answer == QMessageBox::Yes ? "yes.txt"
+                                                                     : "no.txt");
     FileDialogSeen dialog;
     BoxSeen question;
     watcher_.Expect(ChooseFile(QString::fromStdString(AnsiToUtf8(target)), &dialog));
@@ -96,8 +98,8 @@ TEST_F(ListCommandsTest, ExportWritesTheListTextAndOffersToOpenIt) {
                       : Ansi("奶粉一----B001----10----德国\r\n奶粉二----B002----20----日本\r\n"
                              "奶粉三----B003----30----美国\r\n"));
     EXPECT_TRUE(FileExists(target));
-    EXPECT_EQ(desktop_.opened,
-              c.answer == QMessageBox::Yes ? std::vector<std::string>{target} : std::vector<std::string>{});
+    EXPECT_EQ(desktop_.opened, c.answer == QMessageBox::Yes ? std::vector<std::string>{target}
+                                                            : std::vector<std::string>{});
   }
   EXPECT_EQ(watcher_.Unexpected(), 0);
   EXPECT_EQ(ListFile(), "<none>");  // exporting never writes the list file
@@ -168,9 +170,9 @@ TEST_F(ListCommandsTest, CheckButtonsSetEveryRowAndNeverSave) {
     const char* button;
     std::vector<bool> after;
   };
-  for (const Case& c : {Case{"按钮反选", {false, true, false, true}},
-                        Case{"按钮全选", {true, true, true, true}},
-                        Case{"按钮全不选", {false, false, false, false}}}) {
+  for (const Case& c :
+       {Case{"按钮反选", {false, true, false, true}}, Case{"按钮全选", {true, true, true, true}},
+        Case{"按钮全不选", {false, false, false, false}}}) {
     SCOPED_TRACE(c.button);
     list_->Replace({Entry("1", "一", "A", "1", "德国"), Entry("2", "二", "B", "2", "德国"),
                     Entry("3", "三", "C", "3", "德国"), Entry("4", "四", "D", "4", "德国")});
@@ -240,7 +242,8 @@ TEST_F(ListCommandsTest, OpenLinkOpensTheProductPageOfTheRowsMarketplace) {
                         Case{"荷兰", "http://www.amazon.nl/dp/B0CODE"},
                         Case{"波兰", "http://www.amazon.de/dp/B0CODE"}}) {
     SCOPED_TRACE(c.country);
-    list_->Replace({Entry("1", "别的", "B0OTHER", "1", "美国"), Entry("2", "产品", "B0CODE", "5", c.country)});
+    list_->Replace(
+        {Entry("1", "别的", "B0OTHER", "1", "美国"), Entry("2", "产品", "B0CODE", "5", c.country)});
     desktop_.opened.clear();
     mirror_.Select(1);
     RightClickList(RowCentre(1));

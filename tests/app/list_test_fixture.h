@@ -181,7 +181,8 @@ inline ProductEntry Entry(const char* number, const char* name, const char* code
 }
 
 inline void FillThree(ProductList& list) {
-  list.Replace({Entry("1", "奶粉一", "B001", "10", "德国"), Entry("2", "奶粉二", "B002", "20", "日本"),
+  list.Replace({Entry("1", "奶粉一", "B001", "10", "德国"),
+                Entry("2", "奶粉二", "B002", "20", "日本"),
                 Entry("3", "奶粉三", "B003", "30", "美国")});
 }
 
@@ -192,11 +193,11 @@ class ListCommandsFixture : public ::testing::Test {
       : list_(std::make_shared<ProductList>()),
         mirror_(list_),
         directory_(dir_.path().toStdString()),
-        commands_(&mirror_.View(), list_, std::make_shared<const MarketplaceTable>(), desktop_,
-                  ui_, directory_, &window_) {
+        commands_(&mirror_.View(), list_, std::make_shared<const MarketplaceTable>(), desktop_, ui_,
+                  directory_, &window_) {
     auto* layout = new QVBoxLayout(&window_);
-    for (const char* name : {"按钮导入产品", "按钮加入一个产品", "按钮清空产品列表", "按钮导出产品列表",
-                             "按钮全选", "按钮全不选", "按钮反选"}) {
+    for (const char* name : {"按钮导入产品", "按钮加入一个产品", "按钮清空产品列表",
+                             "按钮导出产品列表", "按钮全选", "按钮全不选", "按钮反选"}) {
       auto* button = new QPushButton(Q(name), &window_);
       button->setObjectName(Q(name));
       layout->addWidget(button);
@@ -225,10 +226,13 @@ class ListCommandsFixture : public ::testing::Test {
   // A right click on the list view at a point of its viewport.
   void RightClickList(QPoint viewportPos) {
     QWidget* viewport = mirror_.View().viewport();
-    QContextMenuEvent event(QContextMenuEvent::Mouse, viewportPos, viewport->mapToGlobal(viewportPos));
+    QContextMenuEvent event(QContextMenuEvent::Mouse, viewportPos,
+                            viewport->mapToGlobal(viewportPos));
     QApplication::sendEvent(viewport, &event);
   }
-  QPoint RowCentre(int index) { return mirror_.View().visualItemRect(mirror_.Item(index)).center(); }
+  QPoint RowCentre(int index) {
+    return mirror_.View().visualItemRect(mirror_.Item(index)).center();
+  }
   void ChooseMenuItem(const char* text) {
     QMenu* menu = commands_.ListMenu();
     ASSERT_TRUE(menu->isVisible());

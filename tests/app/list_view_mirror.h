@@ -47,16 +47,19 @@ class ListViewMirror : public ProductListListener {
   }
   void RowRemoved(int index, RowId) override { delete view_.takeTopLevelItem(index); }
   void CellChanged(RowId id, int column, const std::string& text) override {
-    if (QTreeWidgetItem* item = Find(id)) item->setText(column, QString::fromStdString(AnsiToUtf8(text)));
+    if (QTreeWidgetItem* item = Find(id))
+      item->setText(column, QString::fromStdString(AnsiToUtf8(text)));
   }
   void MonitoredChanged(RowId id, bool monitored) override {
-    if (QTreeWidgetItem* item = Find(id)) item->setCheckState(0, monitored ? Qt::Checked : Qt::Unchecked);
+    if (QTreeWidgetItem* item = Find(id))
+      item->setCheckState(0, monitored ? Qt::Checked : Qt::Unchecked);
   }
 
  private:
   QTreeWidgetItem* Find(RowId id) {
     for (int i = 0; i < view_.topLevelItemCount(); ++i) {
-      if (view_.topLevelItem(i)->data(0, Qt::UserRole).toULongLong() == id) return view_.topLevelItem(i);
+      if (view_.topLevelItem(i)->data(0, Qt::UserRole).toULongLong() == id)
+        return view_.topLevelItem(i);
     }
     return nullptr;
   }

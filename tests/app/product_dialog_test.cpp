@@ -19,7 +19,9 @@ T* Child(QWidget* dialog, const char* name) {
   return child;
 }
 
-QString BoxText(QWidget* dialog, const char* name) { return Child<QLineEdit>(dialog, name)->text(); }
+QString BoxText(QWidget* dialog, const char* name) {
+  return Child<QLineEdit>(dialog, name)->text();
+}
 
 // Types into the four fields and presses "确 定 加 入".
 void FillAndConfirm(QWidget* dialog, const char* name, const char* code, const char* price,
@@ -42,7 +44,8 @@ std::vector<ProductDialog*> VisibleProductDialogs() {
 }
 
 TEST_F(ProductDialogTest, DialogHasItsControlsAtTheirPlaces) {
-  ProductDialog dialog(list_, 0, [] {}, &mirror_.View());
+  ProductDialog dialog(
+      list_, 0, [] {}, &mirror_.View());
   EXPECT_EQ(dialog.windowTitle(), Q("加入一个产品"));
   EXPECT_EQ(dialog.size(), QSize(465, 151));
   EXPECT_TRUE(dialog.windowFlags() & Qt::WindowStaysOnTopHint);
@@ -86,7 +89,8 @@ TEST_F(ProductDialogTest, DialogHasItsControlsAtTheirPlaces) {
 
 TEST_F(ProductDialogTest, AddCleansTheFieldsAppendsANumberedRowAndSaves) {
   // Rows numbered 1 and 3 after a deletion: the new row takes its position + 1, i.e. 3.
-  list_->Replace({Entry("1", "奶粉一", "B001", "10", "德国"), Entry("3", "奶粉三", "B003", "30", "美国")});
+  list_->Replace(
+      {Entry("1", "奶粉一", "B001", "10", "德国"), Entry("3", "奶粉三", "B003", "30", "美国")});
   QString shownName, shownCode, shownPrice;
   bool modal = false;
   watcher_.Expect([&](QWidget* widget) {
@@ -245,13 +249,15 @@ TEST_F(ModifyTest, AddWhileModifyingBringsTheOpenDialogForward) {
 
 TEST_F(ModifyTest, ConfirmAfterTheRowWasReplacedChangesNoRowButSaves) {
   const std::string imported = PathIn("import.txt");
-  ASSERT_TRUE(WriteFileBytes(imported, Ansi("新一----N001----1----英国\r\n新二----N002----2----法国\r\n")));
+  ASSERT_TRUE(
+      WriteFileBytes(imported, Ansi("新一----N001----1----英国\r\n新二----N002----2----法国\r\n")));
   struct Case {
     const char* command;
     std::string file;
   };
-  for (const Case& c : {Case{"clear", ""},
-                        Case{"import", Ansi("新一----N001----1----英国\r\n新二----N002----2----法国\r\n")}}) {
+  for (const Case& c :
+       {Case{"clear", ""},
+        Case{"import", Ansi("新一----N001----1----英国\r\n新二----N002----2----法国\r\n")}}) {
     SCOPED_TRACE(c.command);
     FillThree(*list_);
     ProductDialog* dialog = OpenModify(1);
