@@ -15,6 +15,7 @@ void PeriodTimer::SetPeriod(int milliseconds) {
     timer_.stop();
   } else {
     timer_.start(milliseconds);  // start() on a running timer restarts it
+    ++startCount_;
   }
 }
 

@@ -16,6 +16,8 @@ class PeriodTimer : public QObject {
   void SetPeriod(int milliseconds);
   int Period() const { return period_; }
   bool IsRunning() const { return timer_.isActive(); }
+  // How often the timer was (re)started; a period that changes nothing leaves it as it is.
+  int StartCount() const { return startCount_; }
 
  signals:
   void Fired();
@@ -23,6 +25,7 @@ class PeriodTimer : public QObject {
  private:
   QTimer timer_;
   int period_ = 0;
+  int startCount_ = 0;
 };
 
 }  // namespace korvelin
