@@ -6,10 +6,16 @@
 #include <string>
 #include <string_view>
 
+#include "common/date_time.h"
+
 namespace korvelin {
 
 // Milliseconds since 1970-01-01 08:00:00 local time, as decimal digits (13 for today).
+// Thread-safe; reads the clock once for both the date-time and the millisecond field.
 std::string NowMillisText();
+// The same text for a given local date-time and millisecond field (0..999): the seconds
+// from 1970-01-01 08:00:00 local time, then the milliseconds as exactly three digits.
+std::string MillisTextOf(const DateTime& local, int milliseconds);
 
 // Waits amount x unit (0 ms, 1 s, 2 min, 3 h). On a thread with an event loop the hook
 // installed by the app runs that loop while waiting; elsewhere it is a plain sleep.
@@ -17,7 +23,11 @@ bool PumpedDelay(long long amount, int unit = 0);
 // The hook gets the wait in milliseconds and returns true when it waited (the calling
 // thread had an event loop); false falls back to a plain sleep.
 using DelayHook = std::function<bool(long long milliseconds)>;
+// Installs (or, with an empty hook, removes) the hook for all threads.
 void SetPumpedDelayHook(DelayHook hook);
+// The wait of PumpedDelay in milliseconds: 0 for an amount of 0 or less; an unknown unit
+// counts as milliseconds.
+long long PumpedDelayMilliseconds(long long amount, int unit = 0);
 
 // The text between the first start marker and the next end marker ("#引号" in a marker
 // stands for a double quote); empty when either is missing.

@@ -1,0 +1,276 @@
+#include "common/code_page.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace korvelin {
+namespace {
+
+// Lead bytes 0x81..0xFE, trail bytes 0x40..0xFE without 0x7F.
+constexpr int kLeadFirst = 0x81;
+constexpr int kLeadCount = 0xFE - 0x81 + 1;
+constexpr int kTrailCount = 0xFE - 0x40 + 1;
+
+bool IsTrail(unsigned char byte) { return byte >= 0x40 && byte <= 0xFE && byte != 0x7F; }
+
+struct IconvCloser {
+  void operator()(void* handle) const {
+    if (handle) iconv_close(static_cast<iconv_t>(handle));
+  }
+};
+using IconvHandle = std::unique_ptr<void, IconvCloser>;
+
+IconvHandle OpenIconv(const char* to, const char* from) {
+  iconv_t handle = iconv_open(to, from);
+  if (handle == reinterpret_cast<iconv_t>(-1)) {
+    std::fprintf(stderr, "korvelin: iconv %s -> %s is not available\n", from, to);
+    return IconvHandle(nullptr);
+  }
+  return IconvHandle(handle);
+}
+
+// Converts one unit with a fresh conversion state; returns the number of output bytes, or
+// 0 when the input does not convert.
+std::size_t ConvertOne(void* handle, const char* in, std::size_t inSize, char* out,
+                       std::size_t outSize) {
+  iconv_t cd = static_cast<iconv_t>(handle);
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  char* inPtr = const_cast<char*>(in);
+  char* outPtr = out;
+  std::size_t inLeft = inSize;
+  std::size_t outLeft = outSize;
+  if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) ||
+      inLeft != 0)
+    return 0;
+  // Flush any pending shift state (none for these encodings, but be thorough).
+  if (iconv(cd, nullptr, nullptr, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) return 0;
+  return outSize - outLeft;
+}
+
+// The two code page 936 tables, built once from the C library's "CP936" converter.
+// encode[u]: 0 = no form in code page 936; below 0x100 = one byte; else lead << 8 | trail.
+// decode[pair]: the UTF-16 unit of a lead/trail pair, 0 when the pair does not decode.
+struct Cp936Tables {
+  std::vector<std::uint16_t> encode = std::vector<std::uint16_t>(0x10000, 0);
+  std::vector<std::uint16_t> decode =
+      std::vector<std::uint16_t>(static_cast<std::size_t>(kLeadCount) * kTrailCount, 0);
+  std::uint16_t singleHigh[0x80] = {};  // one-byte forms of 0x80..0xFF (only 0x80: the euro)
+
+  Cp936Tables() {
+    for (int c = 0; c < 0x80; ++c) encode[c] = static_cast<std::uint16_t>(c);
+    IconvHandle toGbk = OpenIconv("CP936", "UCS-2LE");
+    IconvHandle fromGbk = OpenIconv("UCS-2LE", "CP936");
+    if (toGbk) {
+      for (unsigned u = 0x80; u < 0x10000; ++u) {
+        if (u >= 0xD800 && u <= 0xDFFF) continue;
+        const char in[2] = {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
+        unsigned char out[8];
+        std::size_t n = ConvertOne(toGbk.get(), in, 2, reinterpret_cast<char*>(out), sizeof out);
+        if (n == 1 && out[0] >= 0x80) {
+          encode[u] = out[0];
+        } else if (n == 2 && out[0] >= kLeadFirst && out[0] <= 0xFE && IsTrail(out[1])) {
+          encode[u] = static_cast<std::uint16_t>(out[0] << 8 | out[1]);
+        }
+      }
+    }
+    if (fromGbk) {
+      for (int lead = kLeadFirst; lead <= 0xFE; ++lead) {
+        for (int trail = 0x40; trail <= 0xFE; ++trail) {
+          if (trail == 0x7F) continue;
+          const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+          unsigned char out[8];
+          if (ConvertOne(fromGbk.get(), in, 2, reinterpret_cast<char*>(out), sizeof out) == 2)
+            decode[PairIndex(lead, trail)] = static_cast<std::uint16_t>(out[0] | out[1] << 8);
+        }
+      }
+    }
+    // Code page 936 as Windows defines it: 0x80 is the euro sign, while the pound and yen
+    // signs have no form (a page's "£" or "¥" becomes "?").
+    encode[0x20AC] = 0x80;
+    singleHigh[0] = 0x20AC;
+    encode[0x00A3] = 0;
+    encode[0x00A5] = 0;
+  }
+
+  static std::size_t PairIndex(int lead, int trail) {
+    return static_cast<std::size_t>(lead - kLeadFirst) * kTrailCount +
+           static_cast<std::size_t>(trail - 0x40);
+  }
+};
+
+const Cp936Tables& Tables() {
+  static const Cp936Tables tables;
+  return tables;
+}
+
+// Copies the run of ASCII bytes at `in` to `out`; returns its length. The caller guarantees
+// that `out` has as much room after it as `in` has bytes before `end`.
+inline std::size_t CopyAsciiRun(const unsigned char* in, const unsigned char* end,
+                                unsigned char* out) {
+  const unsigned char* p = in;
+#if defined(__SSE2__)
+  while (end - p >= 64) {
+    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+    __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32));
+    __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 48));
+    if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d))) != 0) break;
+    unsigned char* o = out + (p - in);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), a);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), b);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 32), c);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 48), d);
+    p += 64;
+  }
+  while (end - p >= 16) {
+    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + (p - in)), a);
+    int mask = _mm_movemask_epi8(a);
+    if (mask != 0) return static_cast<std::size_t>(p - in) + __builtin_ctz(mask);
+    p += 16;
+  }
+#else
+  while (end - p >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    std::memcpy(out + (p - in), &word, 8);
+    if (word & 0x8080808080808080ULL) break;
+    p += 8;
+  }
+#endif
+  while (p < end && *p < 0x80) {
+    out[p - in] = *p;
+    ++p;
+  }
+  return static_cast<std::size_t>(p - in);
+}
+
+// Decodes one UTF-8 sequence starting with a byte of 0x80 or more. Returns the code point
+// and sets `length`; an invalid sequence gives -1 with length 1 (its first byte alone is
+// bad; the bytes after it are looked at again on their own). Overlong forms, surrogates
+// and values above U+10FFFF are invalid.
+inline int DecodeUtf8(const unsigned char* p, const unsigned char* end, int& length) {
+  length = 1;
+  unsigned char b0 = p[0];
+  std::ptrdiff_t left = end - p;
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    if (left < 2 || (p[1] & 0xC0) != 0x80) return -1;
+    length = 2;
+    return (b0 & 0x1F) << 6 | (p[1] & 0x3F);
+  }
+  if (b0 >= 0xE0 && b0 <= 0xEF) {
+    if (left < 3) return -1;
+    unsigned char b1 = p[1];
+    unsigned char low = b0 == 0xE0 ? 0xA0 : 0x80;
+    unsigned char high = b0 == 0xED ? 0x9F : 0xBF;
+    if (b1 < low || b1 > high || (p[2] & 0xC0) != 0x80) return -1;
+    length = 3;
+    return (b0 & 0x0F) << 12 | (b1 & 0x3F) << 6 | (p[2] & 0x3F);
+  }
+  if (b0 >= 0xF0 && b0 <= 0xF4) {
+    if (left < 4) return -1;
+    unsigned char b1 = p[1];
+    unsigned char low = b0 == 0xF0 ? 0x90 : 0x80;
+    unsigned char high = b0 == 0xF4 ? 0x8F : 0xBF;
+    if (b1 < low || b1 > high || (p[2] & 0xC0) != 0x80 || (p[3] & 0xC0) != 0x80) return -1;
+    length = 4;
+    return (b0 & 0x07) << 18 | (b1 & 0x3F) << 12 | (p[2] & 0x3F) << 6 | (p[3] & 0x3F);
+  }
+  return -1;
+}
+
+void AppendUtf8(std::string& out, unsigned code) {
+  if (code < 0x80) {
+    out.push_back(static_cast<char>(code));
+  } else if (code < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | code >> 6));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xE0 | code >> 12));
+    out.push_back(static_cast<char>(0x80 | (code >> 6 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  }
+}
+
+}  // namespace
+
+std::string Utf8ToAnsi(std::string_view utf8) {
+  const std::uint16_t* encode = Tables().encode.data();
+  // The result is never longer than the input: every UTF-8 sequence of two or more bytes
+  // becomes at most two bytes, and every bad byte one "?".
+  std::string result;
+  result.resize(utf8.size());
+  const auto* in = reinterpret_cast<const unsigned char*>(utf8.data());
+  const unsigned char* end = in + utf8.size();
+  auto* outBase = reinterpret_cast<unsigned char*>(result.data());
+  unsigned char* out = outBase;
+  while (in < end) {
+    if (*in < 0x80) {
+      std::size_t run = CopyAsciiRun(in, end, out);
+      in += run;
+      out += run;
+      if (in >= end) break;
+    }
+    int length;
+    int code = DecodeUtf8(in, end, length);
+    in += length;
+    std::uint16_t form = code >= 0 && code < 0x10000 ? encode[code] : 0;
+    if (form == 0) {
+      *out++ = '?';
+    } else if (form < 0x100) {
+      *out++ = static_cast<unsigned char>(form);
+    } else {
+      *out++ = static_cast<unsigned char>(form >> 8);
+      *out++ = static_cast<unsigned char>(form & 0xFF);
+    }
+  }
+  result.resize(static_cast<std::size_t>(out - outBase));
+  return result;
+}
+
+std::string AnsiToUtf8(std::string_view ansi) {
+  const Cp936Tables& tables = Tables();
+  std::string result;
+  result.reserve(ansi.size() + ansi.size() / 2);
+  const auto* p = reinterpret_cast<const unsigned char*>(ansi.data());
+  const unsigned char* end = p + ansi.size();
+  while (p < end) {
+    unsigned char lead = *p;
+    if (lead < 0x80) {
+      result.push_back(static_cast<char>(lead));
+      ++p;
+      continue;
+    }
+    if (lead == 0x80 || lead == 0xFF) {
+      std::uint16_t code = tables.singleHigh[lead - 0x80];
+      AppendUtf8(result, code ? code : 0xFFFD);
+      ++p;
+      continue;
+    }
+    if (end - p >= 2 && IsTrail(p[1])) {
+      std::uint16_t code = tables.decode[Cp936Tables::PairIndex(lead, p[1])];
+      AppendUtf8(result, code ? code : 0xFFFD);
+      p += 2;
+      continue;
+    }
+    // A lead byte at the end, or followed by a byte that cannot be a trail byte: the lead
+    // alone is bad and the next byte is read on its own.
+    AppendUtf8(result, 0xFFFD);
+    ++p;
+  }
+  return result;
+}
+
+std::string Ansi(std::string_view utf8) { return Utf8ToAnsi(utf8); }
+
+}  // namespace korvelin
