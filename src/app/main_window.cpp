@@ -167,7 +167,16 @@ QIcon ProgramIcon() {
 
 }  // namespace
 
-MainWindow::MainWindow(MainWindowOptions options) : QWidget(nullptr), options_(options) {
+namespace {
+const MainWindowOptions& DefaultOptions() {
+  static const MainWindowOptions options;
+  return options;
+}
+}  // namespace
+
+MainWindow::MainWindow() : MainWindow(DefaultOptions()) {}
+
+MainWindow::MainWindow(const MainWindowOptions& options) : QWidget(nullptr), options_(options) {
   setObjectName(QStringLiteral("Korvelin"));
   setWindowTitle(QStringLiteral(
       "Korvelin - 测试版 - 同一产品10分钟内不重复报警 - 监控范围(亚马逊)：中国 | 德国 | 日本 | "

@@ -45,7 +45,8 @@ class MainWindow : public QWidget, private SchedulerControls {
   Q_OBJECT
 
  public:
-  explicit MainWindow(MainWindowOptions options = {});
+  MainWindow();
+  explicit MainWindow(const MainWindowOptions& options);
   ~MainWindow() override;
 
   // The start-up steps, run once right after construction: the mail connection on its own
