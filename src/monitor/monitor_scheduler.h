@@ -1,0 +1,66 @@
+// The monitoring scheduler: starts and stops monitoring and, on every tick, starts one check
+// thread per ticked product row. All four handlers run on the UI thread.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "monitor/monitor_context.h"
+
+namespace korvelin {
+
+// The scheduler's widgets, implemented by the app on the UI thread (tests record the calls).
+//
+// Timer rule the scheduler relies on, for both timers: a period of 0 or less stops the timer;
+// a positive period different from the current one stops it and starts it anew, so its first
+// firing comes one full period later; setting the period it already has changes nothing (a
+// running timer keeps its phase). On QTimer:
+//   if (ms <= 0) timer.stop();
+//   else if (!timer.isActive() || timer.interval() != ms) timer.start(ms);
+class SchedulerControls {
+ public:
+  virtual ~SchedulerControls() = default;
+  // 时钟开始监控, the monitoring tick: its firing calls MonitorScheduler::MonitoringTick.
+  virtual void SetTickTimerPeriod(int milliseconds) = 0;
+  // 时钟通知状态, the ledger sweep: its firing calls AlertLedger::Sweep on the context's ledger.
+  virtual void SetSweepTimerPeriod(int milliseconds) = 0;
+  virtual void SetStartEnabled(bool enabled) = 0;  // 按钮开始监控
+  virtual void SetStopEnabled(bool enabled) = 0;   // 按钮停止监控
+  // 标签当前监控数; code page 936 text.
+  virtual void SetRunningCountCaption(const std::string& caption) = 0;
+};
+
+class MonitorScheduler {
+ public:
+  // At most this many checks run at once; a tick that reaches the bound starts no further
+  // check on that tick (the rows it skips get their check on a later tick).
+  static constexpr int kMaxRunningChecks = 256;
+  static constexpr int kSweepPeriodMilliseconds = 4000;
+
+  // The app keeps `controls` alive as long as the scheduler. The app's own timer 时钟准备停止
+  // (1000 ms, running from the moment the main window exists) calls ShowRunningCount.
+  MonitorScheduler(std::shared_ptr<MonitorContext> context, SchedulerControls& controls);
+
+  // 按钮开始监控 clicked: sweep timer 4000 ms, MonitoringStopped 0, start off / stop on, the
+  // start entry (T "\r\n" frequency text as typed "秒后进行监控~\r\n"), then the tick timer to
+  // TextToInt(编辑框频率) x 1000 ms (0 or less stops it; a huge value is held at INT_MAX).
+  void StartMonitoring();
+  // 按钮停止监控 clicked: sweep timer off, ledger emptied, the stop entry, tick timer off,
+  // MonitoringStopped 1, start on / stop off. Running checks are not waited for.
+  void StopMonitoring();
+  // 时钟开始监控 fired: the ticked rows are read once, then one detached check thread per row in
+  // row order, while fewer than kMaxRunningChecks checks run. Returns at once.
+  void MonitoringTick();
+  // 时钟准备停止 fired: the caption "当前监控数：" + RunningCheckCount.
+  void ShowRunningCount();
+
+  // Checks started by the last MonitoringTick.
+  int LastTickStarted() const { return lastTickStarted_; }
+
+ private:
+  std::shared_ptr<MonitorContext> context_;
+  SchedulerControls& controls_;
+  int lastTickStarted_ = 0;
+};
+
+}  // namespace korvelin

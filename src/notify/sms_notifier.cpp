@@ -1,0 +1,296 @@
+#include "notify/sms_notifier.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+
+#include "common/code_page.h"
+#include "common/ports.h"
+#include "common/text.h"
+#include "common/utilities.h"
+#include "monitor/page_fetcher.h"
+
+#ifndef KORVELIN_SMS_ENDPOINT
+#define KORVELIN_SMS_ENDPOINT "https://textbelt.com/text"
+#endif
+#ifndef KORVELIN_SMS_KEY
+#define KORVELIN_SMS_KEY "textbelt"
+#endif
+
+namespace korvelin {
+
+namespace {
+
+// The notice the phone receives. It names no product: it only tells the user to look at
+// the program.
+constexpr std::string_view kNotice = "Korvelin: a watched product has reached its target price.";
+
+// The gateway's reply is JSON like {"success":false,"error":"Out of quota"}; the error
+// member holds the text worth logging.
+constexpr std::string_view kTextMemberStart = "\"error\":\"";
+constexpr std::string_view kTextMemberEnd = "\"";
+
+constexpr char16_t kRightQuote = u'\u2019';  // stands in for "'" while the text is a literal
+constexpr std::u16string_view kLineBreakMark = u"{$}";
+
+// application/x-www-form-urlencoded value: unreserved characters as they are, every other
+// byte as %XX.
+std::string FormEncode(std::string_view value) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : value) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+        c == '.' || c == '_' || c == '~') {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 0x0F];
+    }
+  }
+  return out;
+}
+
+// UTF-8 (as AnsiToUtf8 writes it) to UTF-16 code units.
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+  std::u16string out;
+  size_t i = 0;
+  while (i < utf8.size()) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    char32_t cp = 0xFFFD;
+    size_t extra = 0;
+    if (b < 0x80) {
+      cp = b;
+    } else if ((b & 0xE0) == 0xC0) {
+      cp = b & 0x1F;
+      extra = 1;
+    } else if ((b & 0xF0) == 0xE0) {
+      cp = b & 0x0F;
+      extra = 2;
+    } else if ((b & 0xF8) == 0xF0) {
+      cp = b & 0x07;
+      extra = 3;
+    }
+    size_t used = 1;
+    if (extra > 0) {
+      bool ok = i + extra < utf8.size();
+      for (size_t k = 1; ok && k <= extra; ++k) {
+        const auto t = static_cast<unsigned char>(utf8[i + k]);
+        if ((t & 0xC0) != 0x80) {
+          ok = false;
+        } else {
+          cp = (cp << 6) | (t & 0x3F);
+        }
+      }
+      if (ok) {
+        used = extra + 1;
+      } else {
+        cp = 0xFFFD;
+      }
+    } else if (b >= 0x80) {
+      cp = 0xFFFD;
+    }
+    i += used;
+    if (cp >= 0x10000 && cp <= 0x10FFFF) {
+      cp -= 0x10000;
+      out += static_cast<char16_t>(0xD800 + (cp >> 10));
+      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else if (cp > 0x10FFFF) {
+      out += u'\uFFFD';
+    } else {
+      out += static_cast<char16_t>(cp);
+    }
+  }
+  return out;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// UTF-16 to UTF-8; a surrogate without its partner cannot be written and becomes "?".
+std::string Utf16ToUtf8(std::u16string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t u = text[i];
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      AppendUtf8(out,
+                 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+      ++i;
+    } else if (u >= 0xD800 && u <= 0xDFFF) {
+      out += '?';
+    } else {
+      AppendUtf8(out, u);
+    }
+  }
+  return out;
+}
+
+std::u16string ReplaceAll(std::u16string_view text, std::u16string_view target,
+                          std::u16string_view replacement) {
+  std::u16string out;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const size_t hit = text.find(target, pos);
+    if (hit == std::u16string_view::npos) break;
+    out.append(text.substr(pos, hit - pos));
+    out.append(replacement);
+    pos = hit + target.size();
+  }
+  out.append(text.substr(std::min(pos, text.size())));
+  return out;
+}
+
+int HexValue(char16_t c) {
+  if (c >= u'0' && c <= u'9') return c - u'0';
+  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+  return -1;
+}
+
+bool IsOctal(char16_t c) { return c >= u'0' && c <= u'7'; }
+
+// The contents of a single-quoted script string literal, read as the script engine reads
+// them. nullopt when the literal would not compile: a line break inside it, or a final
+// backslash that escapes the closing quote.
+std::optional<std::u16string> ReadQuotedLiteral(std::u16string_view text) {
+  std::u16string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c == u'\n' || c == u'\r') return std::nullopt;
+    if (c != u'\\') {
+      out += c;
+      continue;
+    }
+    if (i + 1 >= text.size()) return std::nullopt;
+    const char16_t e = text[++i];
+    switch (e) {
+      case u'b':
+        out += u'\b';
+        break;
+      case u't':
+        out += u'\t';
+        break;
+      case u'n':
+        out += u'\n';
+        break;
+      case u'v':
+        out += u'\v';
+        break;
+      case u'f':
+        out += u'\f';
+        break;
+      case u'r':
+        out += u'\r';
+        break;
+      case u'\n':
+      case u'\r':
+        return std::nullopt;
+      case u'x':
+        if (i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+          out += static_cast<char16_t>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+          i += 2;
+        } else {
+          out += e;
+        }
+        break;
+      default:
+        if (IsOctal(e)) {
+          int value = e - u'0';
+          const size_t maxDigits = e <= u'3' ? 3 : 2;
+          size_t digits = 1;
+          while (digits < maxDigits && i + 1 < text.size() && IsOctal(text[i + 1])) {
+            value = value * 8 + (text[++i] - u'0');
+            ++digits;
+          }
+          out += static_cast<char16_t>(value);
+        } else {
+          out += e;  // \" \' \\ and every other escaped character stand for themselves
+        }
+        break;
+    }
+  }
+  return out;
+}
+
+// The script engine's unescape(): %uXXXX and %XX; any other "%" stays.
+std::u16string Unescape(std::u16string_view text) {
+  std::u16string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == u'%') {
+      if (i + 5 < text.size() && text[i + 1] == u'u' && HexValue(text[i + 2]) >= 0 &&
+          HexValue(text[i + 3]) >= 0 && HexValue(text[i + 4]) >= 0 && HexValue(text[i + 5]) >= 0) {
+        out += static_cast<char16_t>((HexValue(text[i + 2]) << 12) | (HexValue(text[i + 3]) << 8) |
+                                     (HexValue(text[i + 4]) << 4) | HexValue(text[i + 5]));
+        i += 5;
+        continue;
+      }
+      if (i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+        out += static_cast<char16_t>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+        i += 2;
+        continue;
+      }
+    }
+    out += text[i];
+  }
+  return out;
+}
+
+}  // namespace
+
+SmsGateway DefaultSmsGateway() { return SmsGateway{KORVELIN_SMS_ENDPOINT, KORVELIN_SMS_KEY}; }
+
+std::string UnescapeText(std::string_view text) {
+  // Work on characters, not bytes: a double-byte character whose second byte happens to
+  // be a backslash or a "u" must pass through whole.
+  std::u16string chars = Utf8ToUtf16(AnsiToUtf8(text));
+  chars = ReplaceAll(chars, u"\r\n", kLineBreakMark);
+  if (!chars.empty() && chars.front() == u'\r') chars.erase(0, 1);
+  chars = ReplaceAll(chars, u"\\u", u"%u");
+  chars = ReplaceAll(chars, u"'", std::u16string(1, kRightQuote));
+
+  const std::optional<std::u16string> literal = ReadQuotedLiteral(chars);
+  if (!literal) return {};
+  std::u16string decoded = Unescape(*literal);
+
+  decoded = ReplaceAll(decoded, std::u16string(1, kRightQuote), u"'");
+  decoded = ReplaceAll(decoded, kLineBreakMark, u"\r\n");
+  // A text holds no zero byte: it ends where a decoded NUL would stand.
+  if (const size_t nul = decoded.find(u'\0'); nul != std::u16string::npos) decoded.resize(nul);
+  return Utf8ToAnsi(Utf16ToUtf8(decoded));
+}
+
+SmsNotifier::SmsNotifier(std::shared_ptr<ActivityLog> log, SmsGateway gateway)
+    : log_(std::move(log)), gateway_(std::move(gateway)) {}
+
+void SmsNotifier::Send(const std::string& phone) {
+  const std::string number = RemoveSpaces(phone);
+  const std::string form = "phone=" + FormEncode(number) + "&message=" + FormEncode(kNotice) +
+                           "&key=" + FormEncode(gateway_.key);
+  // Own (empty) cookie jar: each notice is a request of its own.
+  std::string cookies;
+  std::string headers;
+  const std::string reply =
+      BytesToText(FetchViaInternetApi(gateway_.endpoint, 1, form, &cookies, &headers));
+
+  std::string decoded = UnescapeText(TextBetween(reply, kTextMemberStart, kTextMemberEnd));
+  if (decoded.empty()) decoded = UnescapeText(reply);
+  log_->Append(NowMillisText() + decoded + "\r\n");
+}
+
+}  // namespace korvelin

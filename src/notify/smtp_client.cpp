@@ -1,0 +1,206 @@
+#include "notify/smtp_client.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <random>
+
+#include "monitor/page_fetcher.h"
+
+namespace korvelin {
+
+namespace {
+
+struct CurlEasyDeleter {
+  void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+using CurlEasy = std::unique_ptr<CURL, CurlEasyDeleter>;
+
+struct CurlListDeleter {
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using CurlList = std::unique_ptr<curl_slist, CurlListDeleter>;
+
+std::string Base64(std::string_view bytes) {
+  static constexpr char kAlphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  size_t i = 0;
+  for (; i + 2 < bytes.size(); i += 3) {
+    const unsigned v = (static_cast<unsigned char>(bytes[i]) << 16) |
+                       (static_cast<unsigned char>(bytes[i + 1]) << 8) |
+                       static_cast<unsigned char>(bytes[i + 2]);
+    out += kAlphabet[(v >> 18) & 63];
+    out += kAlphabet[(v >> 12) & 63];
+    out += kAlphabet[(v >> 6) & 63];
+    out += kAlphabet[v & 63];
+  }
+  if (i < bytes.size()) {
+    unsigned v = static_cast<unsigned char>(bytes[i]) << 16;
+    if (i + 1 < bytes.size()) v |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+    out += kAlphabet[(v >> 18) & 63];
+    out += kAlphabet[(v >> 12) & 63];
+    out += i + 1 < bytes.size() ? kAlphabet[(v >> 6) & 63] : '=';
+    out += '=';
+  }
+  return out;
+}
+
+// Header values may not carry line breaks of their own.
+std::string HeaderValue(std::string_view value) {
+  std::string out;
+  for (char c : value) {
+    if (c != '\r' && c != '\n') out += c;
+  }
+  return out;
+}
+
+// The subject as RFC 2047 encoded words, each at most 45 bytes of text so that a word stays
+// within 75 characters; a double-byte character is never split between two words.
+std::string EncodedSubject(std::string_view subject) {
+  if (subject.empty()) return {};
+  std::string out;
+  size_t start = 0;
+  while (start < subject.size()) {
+    size_t end = start;
+    while (end < subject.size()) {
+      const size_t width = static_cast<unsigned char>(subject[end]) >= 0x80 ? 2 : 1;
+      if (end + width - start > 45) break;
+      end = std::min(end + width, subject.size());
+    }
+    if (!out.empty()) out += "\r\n ";
+    out += "=?GB2312?B?" + Base64(subject.substr(start, end - start)) + "?=";
+    start = end;
+  }
+  return out;
+}
+
+std::string DateHeader() {
+  static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  const long offset = local.tm_gmtoff / 60;
+  const long absOffset = offset < 0 ? -offset : offset;
+  char text[64];
+  std::snprintf(text, sizeof text, "%s, %d %s %d %02d:%02d:%02d %c%02ld%02ld", kDays[local.tm_wday],
+                local.tm_mday, kMonths[local.tm_mon], local.tm_year + 1900, local.tm_hour,
+                local.tm_min, local.tm_sec, offset < 0 ? '-' : '+', absOffset / 60, absOffset % 60);
+  return text;
+}
+
+std::string MessageId(std::string_view from) {
+  static std::atomic<unsigned> counter{0};
+  static const unsigned long long salt = std::random_device{}();
+  const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(
+                          std::chrono::system_clock::now().time_since_epoch())
+                          .count();
+  const size_t at = from.rfind('@');
+  std::string domain =
+      at == std::string_view::npos ? std::string() : HeaderValue(from.substr(at + 1));
+  if (domain.empty()) domain = "korvelin.localdomain";
+  char text[96];
+  std::snprintf(text, sizeof text, "%llx.%x.%llx", static_cast<unsigned long long>(micros),
+                counter.fetch_add(1), salt);
+  return "<" + std::string(text) + "@" + domain + ">";
+}
+
+struct Upload {
+  const std::string* data;
+  size_t offset = 0;
+};
+
+size_t ReadUpload(char* buffer, size_t size, size_t count, void* user) {
+  auto* upload = static_cast<Upload*>(user);
+  const size_t room = size * count;
+  const size_t left = upload->data->size() - upload->offset;
+  const size_t n = left < room ? left : room;
+  upload->data->copy(buffer, n, upload->offset);
+  upload->offset += n;
+  return n;
+}
+
+size_t DiscardReply(char*, size_t size, size_t count, void*) { return size * count; }
+
+// An easy handle set up for one session with the server and the login.
+CurlEasy OpenSession(const SmtpEndpoint& endpoint, const SmtpLogin& login) {
+  InitHttp();
+  CurlEasy curl(curl_easy_init());
+  if (!curl) return curl;
+  const std::string url = "smtp://" + endpoint.host + ":" + std::to_string(endpoint.port);
+  CURL* h = curl.get();
+  curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(h, CURLOPT_USERNAME, login.user.c_str());
+  curl_easy_setopt(h, CURLOPT_PASSWORD, login.password.c_str());
+  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, endpoint.connectTimeoutMs);
+  curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, endpoint.totalTimeoutMs);
+  // STARTTLS whenever the server offers it; a server without it is used as it is.
+  curl_easy_setopt(h, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
+  curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
+  curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L);
+  curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+  // One session per mail: QUIT and close as soon as the transfer is done.
+  curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
+  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, DiscardReply);
+  return curl;
+}
+
+}  // namespace
+
+std::string ComposeMail(const std::string& from, const std::string& to, const std::string& subject,
+                        const std::string& body) {
+  std::string mail;
+  mail += "Date: " + DateHeader() + "\r\n";
+  mail += "From: <" + HeaderValue(from) + ">\r\n";
+  mail += "To: <" + HeaderValue(to) + ">\r\n";
+  mail += "Subject: " + EncodedSubject(subject) + "\r\n";
+  mail += "Message-ID: " + MessageId(from) + "\r\n";
+  mail += "MIME-Version: 1.0\r\n";
+  mail += "Content-Type: text/plain; charset=GB2312\r\n";
+  mail += "Content-Transfer-Encoding: base64\r\n";
+  mail += "\r\n";
+  const std::string encoded = Base64(body);
+  for (size_t i = 0; i < encoded.size(); i += 76) mail += encoded.substr(i, 76) + "\r\n";
+  return mail;
+}
+
+bool VerifySmtpLogin(const SmtpEndpoint& endpoint, const SmtpLogin& login) {
+  CurlEasy curl = OpenSession(endpoint, login);
+  if (!curl) return false;
+  // With neither sender nor recipients, libcurl logs in and sends this one command.
+  curl_easy_setopt(curl.get(), CURLOPT_CUSTOMREQUEST, "NOOP");
+  return curl_easy_perform(curl.get()) == CURLE_OK;
+}
+
+std::string SendSmtpMail(const SmtpEndpoint& endpoint, const SmtpLogin& login,
+                         const std::string& from, const std::string& to,
+                         const std::string& message) {
+  if (to.empty()) return "no recipient";
+  // Declared before the handle so that they outlive it.
+  const std::string mailFrom = "<" + HeaderValue(from) + ">";
+  CurlList recipients(curl_slist_append(nullptr, ("<" + HeaderValue(to) + ">").c_str()));
+  if (!recipients) return "out of memory";
+  Upload upload{&message};
+  CurlEasy curl = OpenSession(endpoint, login);
+  if (!curl) return "no SMTP handle";
+  CURL* h = curl.get();
+  curl_easy_setopt(h, CURLOPT_MAIL_FROM, mailFrom.c_str());
+  curl_easy_setopt(h, CURLOPT_MAIL_RCPT, recipients.get());
+  curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
+  curl_easy_setopt(h, CURLOPT_READFUNCTION, ReadUpload);
+  curl_easy_setopt(h, CURLOPT_READDATA, &upload);
+  curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(message.size()));
+  const CURLcode result = curl_easy_perform(h);
+  if (result != CURLE_OK) return curl_easy_strerror(result);
+  return {};
+}
+
+}  // namespace korvelin

@@ -1,0 +1,198 @@
+#include "monitor/monitor_scheduler.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "common/code_page.h"
+#include "monitor/engine_test_context.h"
+#include "monitor/loopback_page_server.h"
+
+namespace korvelin {
+namespace {
+
+using testing::LoopbackPageServer;
+using testing::LoopbackSocket;
+using testing::MakeTestEngine;
+using testing::PricePage;
+using testing::TestEngine;
+using testing::TestRow;
+using testing::WithoutStamp;
+
+// One ordered record of everything the scheduler does to its widgets, the log and the ledger.
+class Sequence {
+ public:
+  void Add(std::string step) {
+    std::lock_guard lock(mutex_);
+    steps_.push_back(std::move(step));
+  }
+  std::vector<std::string> Steps() const {
+    std::lock_guard lock(mutex_);
+    return steps_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> steps_;
+};
+
+class RecordingControls : public SchedulerControls {
+ public:
+  explicit RecordingControls(Sequence& sequence) : sequence_(sequence) {}
+  void SetTickTimerPeriod(int ms) override { sequence_.Add("tick " + std::to_string(ms)); }
+  void SetSweepTimerPeriod(int ms) override { sequence_.Add("sweep " + std::to_string(ms)); }
+  void SetStartEnabled(bool on) override { sequence_.Add(on ? "start on" : "start off"); }
+  void SetStopEnabled(bool on) override { sequence_.Add(on ? "stop on" : "stop off"); }
+  void SetRunningCountCaption(const std::string& caption) override {
+    sequence_.Add("caption " + caption);
+  }
+
+ private:
+  Sequence& sequence_;
+};
+
+class SequenceLog : public ActivityLog {
+ public:
+  explicit SequenceLog(Sequence& sequence) : sequence_(sequence) {}
+  void Append(const std::string& entry) override { sequence_.Add("log " + WithoutStamp(entry)); }
+
+ private:
+  Sequence& sequence_;
+};
+
+struct SchedulerRig {
+  Sequence sequence;
+  RecordingControls controls{sequence};
+  TestEngine engine;
+  std::unique_ptr<MonitorScheduler> scheduler;
+
+  explicit SchedulerRig(const std::string& hostPort) : engine(MakeTestEngine(hostPort)) {
+    engine.context->log = std::make_shared<SequenceLog>(sequence);
+    engine.ledger().SetListener([this](const std::string& text) { sequence.Add("ledger " + text); });
+    scheduler = std::make_unique<MonitorScheduler>(engine.context, controls);
+  }
+};
+
+TEST(MonitorScheduler, StartStepsInOrderWithTheFrequencyAsTyped) {
+  struct Case {
+    const char* typed;
+    int period;
+  };
+  const Case cases[] = {{"5", 5000}, {"0", 0}, {"", 0}, {"-3", -3000}, {"abc", 0},
+                        {" 7", 7000}, {"１２", 12000}, {"99999999", INT_MAX}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    SchedulerRig rig("127.0.0.1:1");
+    rig.engine.settings().SetText(Edit::Frequency, Ansi(c.typed));
+    rig.engine.context->MonitoringStopped = 1;
+    rig.engine.ledger().SetText("kept_报警|1\r\n");
+    const std::size_t before = rig.sequence.Steps().size();
+
+    rig.scheduler->StartMonitoring();
+
+    std::vector<std::string> steps = rig.sequence.Steps();
+    steps.erase(steps.begin(), steps.begin() + before);
+    const std::vector<std::string> expected = {
+        "sweep 4000", "start off", "stop on",
+        "log \r\n" + Ansi(c.typed) + Ansi("秒后进行监控~\r\n"),
+        "tick " + std::to_string(c.period)};
+    EXPECT_EQ(steps, expected);
+    EXPECT_EQ(rig.engine.context->MonitoringStopped.load(), 0);
+    EXPECT_EQ(rig.engine.ledger().Text(), "kept_报警|1\r\n");  // not cleared on start
+  }
+}
+
+TEST(MonitorScheduler, StopStepsInOrder) {
+  SchedulerRig rig("127.0.0.1:1");
+  rig.scheduler->StartMonitoring();
+  rig.engine.ledger().Add(Ansi("奶粉_报警|"));
+  const std::size_t before = rig.sequence.Steps().size();
+
+  rig.scheduler->StopMonitoring();
+
+  std::vector<std::string> steps = rig.sequence.Steps();
+  steps.erase(steps.begin(), steps.begin() + before);
+  const std::vector<std::string> expected = {
+      "sweep 0", "ledger ", "log " + Ansi("监控停止\r\n仍有线程在工作中，整等待停止...\r\n"),
+      "tick 0", "start on", "stop off"};
+  EXPECT_EQ(steps, expected);
+  EXPECT_EQ(rig.engine.context->MonitoringStopped.load(), 1);
+  EXPECT_EQ(rig.engine.ledger().Text(), "");
+}
+
+TEST(MonitorScheduler, ShowRunningCountCaption) {
+  SchedulerRig rig("127.0.0.1:1");
+  rig.scheduler->ShowRunningCount();
+  rig.engine.context->RunningCheckCount = 12;
+  rig.scheduler->ShowRunningCount();
+  rig.engine.context->RunningCheckCount = 0;
+  const std::vector<std::string> expected = {"caption " + Ansi("当前监控数：0"),
+                                             "caption " + Ansi("当前监控数：12")};
+  EXPECT_EQ(rig.sequence.Steps(), expected);
+}
+
+TEST(MonitorSchedulerThreaded, TickChecksEveryTickedRowOnItsOwnThread) {
+  LoopbackPageServer server([](const std::string& path) {
+    return PricePage("EUR " + path.substr(path.rfind('/') + 1) + ",00");
+  });
+  TestEngine engine = MakeTestEngine(server.HostPort());
+  Sequence sequence;
+  RecordingControls controls(sequence);
+  MonitorScheduler scheduler(engine.context, controls);
+  const RowId a = engine.products().Append(TestRow("一", "11", "5", "德国", true));
+  const RowId b = engine.products().Append(TestRow("二", "22", "5", "德国", false));
+  const RowId c = engine.products().Append(TestRow("三", "33", "5", "德国", true));
+
+  scheduler.MonitoringTick();
+  EXPECT_EQ(scheduler.LastTickStarted(), 2);
+  ASSERT_TRUE(engine.WaitUntilIdle());
+
+  EXPECT_EQ(engine.products().RowById(a)->currentPrice, "11.00");
+  EXPECT_EQ(engine.products().RowById(b)->currentPrice, "");
+  EXPECT_EQ(engine.products().RowById(c)->currentPrice, "33.00");
+  EXPECT_EQ(engine.log->Entries().size(), 2u);
+
+  // No ticked rows: the tick starts nothing.
+  engine.products().SetAllMonitored(false);
+  scheduler.MonitoringTick();
+  EXPECT_EQ(scheduler.LastTickStarted(), 0);
+  EXPECT_EQ(engine.context->RunningCheckCount.load(), 0);
+}
+
+TEST(MonitorSchedulerThreaded, AtMost256ChecksRunAtOnce) {
+  // A listener that never accepts: every check hangs in its fetch until the listener closes,
+  // which resets the waiting connections (the time-out ends them in any case).
+  LoopbackSocket hanging;
+  hanging.Listen(1024);
+  TestEngine engine = MakeTestEngine(hanging.HostPort());
+  engine.settings().SetTicked(Tick::Timeout, true);
+  engine.settings().SetText(Edit::Timeout, "20");
+  Sequence sequence;
+  RecordingControls controls(sequence);
+  MonitorScheduler scheduler(engine.context, controls);
+  for (int i = 0; i < 300; ++i) {
+    engine.products().Append(TestRow("产品", std::to_string(i).c_str(), "5", "德国"));
+  }
+
+  scheduler.MonitoringTick();
+  EXPECT_EQ(scheduler.LastTickStarted(), MonitorScheduler::kMaxRunningChecks);
+  EXPECT_EQ(engine.context->RunningCheckCount.load(), MonitorScheduler::kMaxRunningChecks);
+  scheduler.MonitoringTick();
+  EXPECT_EQ(scheduler.LastTickStarted(), 0);
+
+  hanging.Close();
+  ASSERT_TRUE(engine.WaitUntilIdle(std::chrono::seconds(60)));
+  // Every started check logged its two entries (no price: the connection was reset).
+  EXPECT_EQ(engine.log->Entries().size(), 2u * MonitorScheduler::kMaxRunningChecks);
+
+  // With the checks over (the port now refuses at once), a new tick may start as many again.
+  scheduler.MonitoringTick();
+  EXPECT_EQ(scheduler.LastTickStarted(), MonitorScheduler::kMaxRunningChecks);
+  ASSERT_TRUE(engine.WaitUntilIdle(std::chrono::seconds(60)));
+}
+
+}  // namespace
+}  // namespace korvelin

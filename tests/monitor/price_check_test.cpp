@@ -1,0 +1,323 @@
+#include "monitor/price_check.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <thread>
+
+#include "common/code_page.h"
+#include "common/text.h"
+#include "monitor/engine_test_context.h"
+#include "monitor/loopback_page_server.h"
+
+namespace korvelin {
+namespace {
+
+using testing::LoopbackPageServer;
+using testing::MakeTestEngine;
+using testing::PricePage;
+using testing::TestEngine;
+using testing::TestRow;
+using testing::WithoutStamp;
+
+// Pages by path; a path without a page gets an empty body.
+LoopbackPageServer::Handler PagesHandler(std::map<std::string, std::string> pages) {
+  return [pages = std::move(pages)](const std::string& path) {
+    const auto found = pages.find(path);
+    return found == pages.end() ? std::string() : found->second;
+  };
+}
+
+// The check entry: "\r\n" name " - 价格：" price " ---- 耗时:" digits "\r\n\r\n" after the stamp;
+// gives the elapsed milliseconds, -1 when the form is wrong.
+long long CheckEntryElapsed(const std::string& entry, const std::string& name,
+                            const std::string& price) {
+  const std::string rest = WithoutStamp(entry);
+  const std::string head = "\r\n" + name + Ansi(" - 价格：") + price + " ---- " + Ansi("耗时:");
+  if (rest.compare(0, head.size(), head) != 0 || !rest.ends_with("\r\n\r\n")) {
+    ADD_FAILURE() << "check entry: " << AnsiToUtf8(entry);
+    return -1;
+  }
+  const std::string digits = rest.substr(head.size(), rest.size() - head.size() - 4);
+  if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) {
+    ADD_FAILURE() << "elapsed: " << digits;
+    return -1;
+  }
+  return std::stoll(digits);
+}
+
+struct VerdictCase {
+  const char* label;
+  const char* country;
+  const char* pagePrice;  // marker and price as the page has them, UTF-8
+  const char* target;
+  const char* priceText;  // what the log and column 3 get
+  bool atOrBelow;
+};
+
+const VerdictCase kVerdictCases[] = {
+    {"equal whole", "美国", "$60", "60", "60", true},
+    {"equal with decimals", "美国", "$60.00", "60", "60.00", true},
+    {"a cent above", "美国", "$60.01", "60", "60.01", false},
+    {"a cent below", "美国", "$59.99", "60", "59.99", true},
+    {"decimal comma", "德国", "EUR 54,99", "60", "54.99", true},
+    {"thousands dot and decimal comma", "德国", "EUR 1.299,00", "1300", "1299.00", true},
+    {"thousands dot above target", "德国", "EUR 1.299,00", "1298.99", "1299.00", false},
+    {"two thousands dots", "法国", "EUR 1.234.567,89", "1234567.89", "1234567.89", true},
+    {"thousands comma", "美国", "$1,299.00", "1299", "1299.00", true},
+    {"thousands comma above target", "美国", "$1,299.00", "1298", "1299.00", false},
+    {"dot only on a comma marketplace", "德国", "EUR 12.50", "12", "12.50", false},
+    {"spaces kept in the text", "加拿大", "CDN$ 5.00 ", "6", "5.00 ", true},
+    {"not a number reads 0", "美国", "$abc", "0", "abc", true},
+    {"empty target reads 0", "美国", "$0.01", "", "0.01", false},
+};
+
+class VerdictTest : public ::testing::TestWithParam<VerdictCase> {};
+
+TEST_P(VerdictTest, LogsWritesRowAndMarks) {
+  const VerdictCase& c = GetParam();
+  LoopbackPageServer server(PagesHandler({{"/product-reviews/B00TEST", PricePage(c.pagePrice)}}));
+  TestEngine engine = MakeTestEngine(server.HostPort());
+  engine.settings().SetTicked(Tick::Balloon, false);
+  engine.desktop->active = true;
+  ProductEntry row = TestRow("爱他美1", "B00TEST", c.target, c.country);
+  row.currentPrice = "old";
+  row.dropMark = c.atOrBelow ? "" : Ansi("√");
+  const RowId id = engine.products().Append(row);
+
+  CheckRow(engine.context, id);
+
+  EXPECT_EQ(engine.context->RunningCheckCount.load(), 0);
+  const std::vector<std::string> entries = engine.log->Entries();
+  ASSERT_EQ(entries.size(), c.atOrBelow ? 2u : 1u);
+  EXPECT_GE(CheckEntryElapsed(entries[0], row.name, c.priceText), 0);
+  if (c.atOrBelow) {
+    EXPECT_EQ(WithoutStamp(entries[1]), "\r\n" + row.name + Ansi(" - 降价了！\r\n\r\n"));
+  }
+  const ProductEntry after = *engine.products().RowById(id);
+  EXPECT_EQ(after.currentPrice, c.priceText);
+  EXPECT_EQ(after.dropMark, c.atOrBelow ? Ansi("√") : "");
+  EXPECT_EQ(server.Paths(), std::vector<std::string>{"/product-reviews/B00TEST"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, VerdictTest, ::testing::ValuesIn(kVerdictCases),
+                         [](const auto& info) {
+                           std::string name = info.param.label;
+                           for (char& ch : name) {
+                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                           }
+                           return name;
+                         });
+
+struct NormaliseCase {
+  const char* country;
+  const char* cut;
+  const char* expected;
+};
+
+TEST(NormalisePriceText, CommaRuleOfEachKindOfMarketplace) {
+  const NormaliseCase cases[] = {
+      {"德国", "1.299,00", "1299.00"}, {"德国", "54,99", "54.99"},
+      {"意大利", "1.000.000", "1.000.000"},  // no comma: left as it is
+      {"荷兰", "1,2,3", "1.2.3"},          // only dots before the last comma go
+      {"美国", "1,299.00", "1299.00"},   {"日本", "1,980", "1980"},
+      {"中国", "", ""},
+  };
+  TestEngine engine = MakeTestEngine("127.0.0.1:1");
+  for (const NormaliseCase& c : cases) {
+    EXPECT_EQ(NormalisePriceText(c.cut, engine.marketplace(c.country)), c.expected)
+        << c.country << " " << c.cut;
+  }
+}
+
+struct NoPriceCase {
+  const char* label;
+  std::string page;
+  std::string loggedPrice;
+};
+
+TEST(CheckRow, NoPriceLogsBothEntriesAndLeavesTheRow) {
+  const NoPriceCase cases[] = {
+      {"no marker", "<html><span class=\"prize\">EUR 5,00</span></html>", ""},
+      {"no end marker", "<html><span class=\"price\">EUR 5,00", ""},
+      {"spaces only", PricePage("EUR    "), "   "},
+      {"empty body", "", ""},
+  };
+  for (const NoPriceCase& c : cases) {
+    SCOPED_TRACE(c.label);
+    LoopbackPageServer server(PagesHandler({{"/product-reviews/B01", c.page}}));
+    TestEngine engine = MakeTestEngine(server.HostPort());
+    ProductEntry row = TestRow("奶粉", "B01", "60", "德国");
+    row.currentPrice = "12.00";
+    row.dropMark = Ansi("√");
+    const RowId id = engine.products().Append(row);
+
+    CheckRow(engine.context, id);
+
+    EXPECT_EQ(engine.context->RunningCheckCount.load(), 0);
+    const std::vector<std::string> entries = engine.log->Entries();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_GE(CheckEntryElapsed(entries[0], row.name, c.loggedPrice), 0);
+    EXPECT_EQ(WithoutStamp(entries[1]), "\r\n" + row.name + Ansi(" - 超时了！\r\n\r\n"));
+    EXPECT_EQ(*engine.products().RowById(id), row);
+    EXPECT_TRUE(engine.desktop->Calls().empty());
+  }
+}
+
+TEST(CheckRow, RefusedConnectionCountsAsNoPrice) {
+  TestEngine engine = MakeTestEngine(testing::ClosedHostPort());
+  const ProductEntry row = TestRow("奶粉", "B01", "60", "德国");
+  const RowId id = engine.products().Append(row);
+  CheckRow(engine.context, id);
+  const std::vector<std::string> entries = engine.log->Entries();
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_GE(CheckEntryElapsed(entries[0], row.name, ""), 0);
+  EXPECT_EQ(WithoutStamp(entries[1]), "\r\n" + row.name + Ansi(" - 超时了！\r\n\r\n"));
+  EXPECT_EQ(engine.context->RunningCheckCount.load(), 0);
+}
+
+TEST(CheckRow, TimeoutTickBoundsASlowPage) {
+  LoopbackPageServer server(PagesHandler({{"/product-reviews/B01", PricePage("EUR 5,00")}}));
+  server.Hold();
+  TestEngine engine = MakeTestEngine(server.HostPort());
+  engine.settings().SetTicked(Tick::Timeout, true);
+  engine.settings().SetText(Edit::Timeout, "1");
+  const ProductEntry row = TestRow("奶粉", "B01", "60", "德国");
+  const RowId id = engine.products().Append(row);
+
+  CheckRow(engine.context, id);
+  server.Release();
+
+  const std::vector<std::string> entries = engine.log->Entries();
+  ASSERT_EQ(entries.size(), 2u);
+  // The page never came within the one-second time-out; the entry shows the wait.
+  EXPECT_GE(CheckEntryElapsed(entries[0], row.name, ""), 900);
+  EXPECT_EQ(WithoutStamp(entries[1]), "\r\n" + row.name + Ansi(" - 超时了！\r\n\r\n"));
+  EXPECT_EQ(engine.products().RowById(id)->currentPrice, "");
+}
+
+TEST(CheckRow, TimeoutTickStillReadsAPromptPage) {
+  LoopbackPageServer server(PagesHandler({{"/product-reviews/B01", PricePage("EUR 70,00")}}));
+  TestEngine engine = MakeTestEngine(server.HostPort());
+  engine.settings().SetTicked(Tick::Timeout, true);
+  const RowId id = engine.products().Append(TestRow("奶粉", "B01", "60", "德国"));
+  CheckRow(engine.context, id);
+  EXPECT_EQ(engine.products().RowById(id)->currentPrice, "70.00");
+  EXPECT_EQ(engine.log->Entries().size(), 1u);
+}
+
+TEST(CheckRow, AtOrBelowRaisesTheAlertsOfTheRowsMarketplace) {
+  LoopbackPageServer server(PagesHandler({{"/product-reviews/B0JP", PricePage("?? 1,980")}}));
+  TestEngine engine = MakeTestEngine(server.HostPort());
+  engine.settings().SetTicked(Tick::OpenPage, true);
+  engine.desktop->active = true;
+  const RowId id = engine.products().Append(TestRow("日本产品", "B0JP", "2000", "日本"));
+
+  CheckRow(engine.context, id);
+
+  const auto opened = engine.desktop->Calls("open");
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0].text, "http://" + server.HostPort() + "/gp/product/B0JP");
+  EXPECT_EQ(engine.products().RowById(id)->currentPrice, "1980");
+  EXPECT_EQ(engine.ledger().Text().substr(0, Ansi("日本产品_链接|").size()),
+            Ansi("日本产品_链接|"));
+}
+
+TEST(CheckRow, AboveTargetRaisesNothing) {
+  LoopbackPageServer server(PagesHandler({{"/product-reviews/B01", PricePage("EUR 60,01")}}));
+  TestEngine engine = MakeTestEngine(server.HostPort());
+  engine.settings().SetTicked(Tick::OpenPage, true);
+  engine.desktop->visible = false;  // a hidden window would get a balloon on any alert
+  const RowId id = engine.products().Append(TestRow("奶粉", "B01", "60", "德国"));
+  CheckRow(engine.context, id);
+  EXPECT_TRUE(engine.desktop->Calls().empty());
+  EXPECT_EQ(engine.ledger().Text(), "");
+}
+
+TEST(CheckRowThreaded, StopDuringTheFetchStillLogsAndWritesButRaisesNoAlert) {
+  LoopbackPageServer server(PagesHandler({{"/product-reviews/B01", PricePage("EUR 50,00")}}));
+  server.Hold();
+  TestEngine engine = MakeTestEngine(server.HostPort());
+  engine.settings().SetTicked(Tick::OpenPage, true);
+  engine.settings().SetTicked(Tick::Sms, true);
+  engine.settings().SetTicked(Tick::MailAlerts, true);
+  engine.desktop->visible = true;
+  engine.desktop->active = false;  // a balloon would show while monitoring runs
+  const ProductEntry row = TestRow("奶粉", "B01", "60", "德国");
+  const RowId id = engine.products().Append(row);
+
+  std::thread check([&] { CheckRow(engine.context, id); });
+  ASSERT_TRUE(server.WaitForRequests(1, std::chrono::seconds(10)));
+  EXPECT_EQ(engine.context->RunningCheckCount.load(), 1);
+  engine.context->MonitoringStopped = 1;
+  server.Release();
+  check.join();
+
+  const std::vector<std::string> entries = engine.log->Entries();
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_GE(CheckEntryElapsed(entries[0], row.name, "50.00"), 0);
+  EXPECT_EQ(WithoutStamp(entries[1]), "\r\n" + row.name + Ansi(" - 降价了！\r\n\r\n"));
+  EXPECT_EQ(engine.products().RowById(id)->currentPrice, "50.00");
+  EXPECT_EQ(engine.products().RowById(id)->dropMark, Ansi("√"));
+  EXPECT_TRUE(engine.desktop->Calls().empty());
+  EXPECT_EQ(engine.ledger().Text(), "");
+  EXPECT_EQ(engine.context->RunningCheckCount.load(), 0);
+}
+
+TEST(CheckRowThreaded, ARowDeletedDuringTheFetchGetsNoWriteAndNoOtherRowIsTouched) {
+  LoopbackPageServer server(PagesHandler({{"/product-reviews/B02", PricePage("EUR 50,00")}}));
+  server.Hold();
+  TestEngine engine = MakeTestEngine(server.HostPort());
+  engine.products().Append(TestRow("第一", "B01", "60", "德国"));
+  const RowId id = engine.products().Append(TestRow("第二", "B02", "60", "德国"));
+  engine.products().Append(TestRow("第三", "B03", "60", "德国"));
+
+  std::thread check([&] { CheckRow(engine.context, id); });
+  ASSERT_TRUE(server.WaitForRequests(1, std::chrono::seconds(10)));
+  ASSERT_TRUE(engine.products().RemoveAt(engine.products().IndexOf(id)));
+  const std::vector<ProductEntry> before = engine.products().Rows();
+  server.Release();
+  check.join();
+
+  EXPECT_EQ(engine.products().Rows(), before);
+  EXPECT_EQ(engine.products().IndexOf(id), -1);
+  // The check itself went on: it logged its price and verdict.
+  const std::vector<std::string> entries = engine.log->Entries();
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_GE(CheckEntryElapsed(entries[0], Ansi("第二"), "50.00"), 0);
+  EXPECT_EQ(engine.context->RunningCheckCount.load(), 0);
+}
+
+TEST(CheckRow, ARowGoneBeforeTheStartIsNotChecked) {
+  LoopbackPageServer server(PagesHandler({}));
+  TestEngine engine = MakeTestEngine(server.HostPort());
+  const RowId id = engine.products().Append(TestRow("奶粉", "B01", "60", "德国"));
+  engine.products().Clear();
+  CheckRow(engine.context, id);
+  EXPECT_TRUE(engine.log->Entries().empty());
+  EXPECT_TRUE(server.Paths().empty());
+  EXPECT_EQ(engine.context->RunningCheckCount.load(), 0);
+}
+
+TEST(RunningCheckToken, TakesUpToTheBoundAndGivesBackOnce) {
+  TestEngine engine = MakeTestEngine("127.0.0.1:1");
+  std::vector<RunningCheckToken> tokens;
+  for (int i = 0; i < 3; ++i) {
+    RunningCheckToken token = RunningCheckToken::TryTake(engine.context, 3);
+    ASSERT_TRUE(token.held());
+    tokens.push_back(std::move(token));
+  }
+  EXPECT_FALSE(RunningCheckToken::TryTake(engine.context, 3).held());
+  EXPECT_EQ(engine.context->RunningCheckCount.load(), 3);
+  RunningCheckToken moved = std::move(tokens[0]);
+  EXPECT_FALSE(tokens[0].held());
+  moved.Return();
+  moved.Return();
+  EXPECT_EQ(engine.context->RunningCheckCount.load(), 2);
+  tokens.clear();
+  EXPECT_EQ(engine.context->RunningCheckCount.load(), 0);
+}
+
+}  // namespace
+}  // namespace korvelin

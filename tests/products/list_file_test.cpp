@@ -1,0 +1,157 @@
+#include "products/list_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <string>
+#include <vector>
+
+#include "common/code_page.h"
+
+namespace korvelin {
+namespace {
+
+// 德国 in code page 936.
+const std::string kGermany = "\xB5\xC2\xB9\xFA";
+
+ProductEntry Entry(std::string number, std::string name, std::string code, std::string target,
+                   std::string country) {
+  ProductEntry entry;
+  entry.number = std::move(number);
+  entry.name = std::move(name);
+  entry.code = std::move(code);
+  entry.targetPrice = std::move(target);
+  entry.country = std::move(country);
+  return entry;
+}
+
+TEST(ListFileTest, EncodesTheFourStoredColumnsOfEachRow) {
+  ProductEntry first = Entry("7", "a b", "B00D8V0972", "60", kGermany);
+  first.currentPrice = "54.99";
+  first.dropMark = "x";
+  first.monitored = true;
+  const ProductEntry second = Entry("", "n", "", "1.5", "");
+  EXPECT_EQ(EncodeProductList({first, second}),
+            "a b----B00D8V0972----60----" + kGermany + "\r\nn--------1.5----\r\n");
+  EXPECT_EQ(EncodeProductList({}), "");
+}
+
+TEST(ListFileTest, DefaultListTextIsTheSeventeenBuiltInLines) {
+  const std::string expected = Ansi(
+      "爱他美Pre----B00D8V08UK----60----德国\r\n"
+      "爱他美1----B00D8V0972----60----德国\r\n"
+      "爱他美2----B00D8V092W----38----德国\r\n"
+      "爱他美3----B00D8V09FE----60----德国\r\n"
+      "爱他美1+----B00BSNACII----60----德国\r\n"
+      "爱他美2+----B00BSNAC9C----42----德国\r\n"
+      "喜宝益生菌Pre----B004X0XATQ----42----德国\r\n"
+      "喜宝益生菌1----B004X0XB3G----37----德国\r\n"
+      "喜宝益生菌2----B004X0XBD6----60----德国\r\n"
+      "喜宝益生菌3----B004X0X9TC----60----德国\r\n"
+      "喜宝益生菌1+----B004X0XAFK----60----德国\r\n"
+      "喜宝益生菌2+----B004X0XALE----60----德国\r\n"
+      "喜宝有机Pre----B004X0XA6E----60----德国\r\n"
+      "喜宝有机1----B003R7KV34----60----德国\r\n"
+      "喜宝有机2----B0084CRNBA----60----德国\r\n"
+      "喜宝有机3----B008V8YZMM----60----德国\r\n"
+      "喜宝有机12----B007X2CL6E----60----德国");
+  EXPECT_EQ(DefaultProductListText(), expected);
+  // 爱他美 in code page 936, so the first line is checked without the converter.
+  EXPECT_EQ(DefaultProductListText().substr(0, 11), "\xB0\xAE\xCB\xFB\xC3\xC0Pre--");
+
+  const auto rows = ParseProductList(DefaultProductListText());
+  ASSERT_TRUE(rows.has_value());
+  ASSERT_EQ(rows->size(), 17u);
+  for (std::size_t i = 0; i < rows->size(); ++i) {
+    EXPECT_EQ((*rows)[i].number, std::to_string(i + 1));
+    EXPECT_EQ((*rows)[i].country, kGermany);
+    EXPECT_FALSE((*rows)[i].monitored);
+  }
+  EXPECT_EQ((*rows)[1], Entry("2", Ansi("爱他美1"), "B00D8V0972", "60", kGermany));
+  EXPECT_EQ(EncodeProductList(*rows), expected + "\r\n");
+}
+
+struct ParseCase {
+  const char* what;
+  std::string text;
+  std::vector<ProductEntry> rows;
+};
+
+class ParseProductListTest : public ::testing::TestWithParam<ParseCase> {};
+
+TEST_P(ParseProductListTest, GivesTheRowsOfTheText) {
+  const auto rows = ParseProductList(GetParam().text);
+  ASSERT_TRUE(rows.has_value());
+  EXPECT_EQ(*rows, GetParam().rows);
+}
+
+const std::string kLine19 = "a----b----1----" + kGermany;  // the shortest full line
+const std::string kLine18 = "a----b----1----DE1";
+
+INSTANTIATE_TEST_SUITE_P(
+    ReaderRules, ParseProductListTest,
+    ::testing::Values(
+        ParseCase{"one line of 19 bytes", kLine19, {Entry("1", "a", "b", "1", kGermany)}},
+        ParseCase{"a line of 18 bytes is skipped",
+                  kLine18 + "\r\n" + kLine19,
+                  {Entry("1", "a", "b", "1", kGermany)}},
+        ParseCase{
+            "final CR LF changes nothing",
+            "name1----c1----60----" + kGermany + "\r\nname2----c2----7.5----US-X\r\n",
+            {Entry("1", "name1", "c1", "60", kGermany), Entry("2", "name2", "c2", "7.5", "US-X")}},
+        ParseCase{
+            "empty lines do not leave gaps in the numbers",
+            "\r\n\r\nname1----c1----60----" + kGermany +
+                "\r\n\r\n\r\nshort\r\nname3----c3----30----" + kGermany + "\r\n\r\n",
+            {Entry("1", "name1", "c1", "60", kGermany), Entry("2", "name3", "c3", "30", kGermany)}},
+        ParseCase{"fields after the fourth are dropped",
+                  "name----code----60----" + kGermany + "----extra----more",
+                  {Entry("1", "name", "code", "60", kGermany)}},
+        ParseCase{"a long line with fewer than four fields is skipped",
+                  "a long name----code----60\r\nabcdefghijklmnopqrstuvwxyz----b\r\n" + kLine19,
+                  {Entry("1", "a", "b", "1", kGermany)}},
+        ParseCase{"an empty last field does not count",
+                  "name----code----60----\r\n" + kLine19,
+                  {Entry("1", "a", "b", "1", kGermany)}},
+        ParseCase{"two separators in a row give an empty field",
+                  "name--------60----" + kGermany,
+                  {Entry("1", "name", "", "60", kGermany)}},
+        ParseCase{"spaces inside the line stay part of the fields",
+                  " name ----code ---- 60----" + kGermany + " ",
+                  {Entry("1", " name ", "code ", " 60", kGermany + " ")}},
+        ParseCase{"a lone CR or LF is no line break",
+                  "na\nme----co\rde----60----" + kGermany,
+                  {Entry("1", "na\nme", "co\rde", "60", kGermany)}},
+        ParseCase{"only short lines give an empty list", "a----b\r\nc----d", {}}),
+    [](const ::testing::TestParamInfo<ParseCase>& info) {
+      std::string name;
+      for (const char* p = info.param.what; *p; ++p)
+        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+      return name;
+    });
+
+TEST(ListFileTest, TextWithoutSeparatorIsNoListText) {
+  EXPECT_FALSE(ParseProductList("").has_value());
+  EXPECT_FALSE(ParseProductList("a---b---c---d and more than nineteen bytes").has_value());
+  EXPECT_FALSE(ParseProductList(Ansi("账号\r\n密码")).has_value());
+  // A "----" that ends in a short line still makes the text a list text.
+  const auto rows = ParseProductList("a----b");
+  ASSERT_TRUE(rows.has_value());
+  EXPECT_TRUE(rows->empty());
+}
+
+TEST(ListFileTest, EncodedRowsParseBackToTheSameRows) {
+  const std::vector<ProductEntry> rows = {
+      Entry("1", Ansi("喜宝有机12"), "B007X2CL6E", "60", kGermany),
+      Entry("2", "Baby milk 800g", "B00BSNAC9C", "42.5", Ansi("意大利")),
+      Entry("3", Ansi("名　称"), "X", "1", Ansi("日本")),
+  };
+  const std::string text = EncodeProductList(rows);
+  const auto parsed = ParseProductList(text);
+  ASSERT_TRUE(parsed.has_value());
+  EXPECT_EQ(*parsed, rows);
+  EXPECT_EQ(EncodeProductList(*parsed), text);
+}
+
+}  // namespace
+}  // namespace korvelin

@@ -1,0 +1,110 @@
+// A fake Amazon marketplace: a real HTTP/1.1 server on 127.0.0.1 (plain port and TLS port)
+// that records every request and serves reviews pages with a price, plus a set of pages
+// that misbehave in the ways a real site or network can.
+//
+// Paths (the same on the plain and on the TLS port):
+//   /product-reviews/CODE   the reviews page of CODE: <span class="price">MARKER PRICE</span>
+//                           with the price and page marker given by SetPrice; a code
+//                           without a price gets a page without any price span
+//   /no-marker              a page of another kind (no price span)
+//   /redirect-https/REST    302 to https://HOST:TLSPORT/REST (HOST from the Host header)
+//   /redirect/REST          302 to /REST on the same port
+//   /slow/MS/REST           waits MS milliseconds before answering as for /REST
+//   /reset                  reads the request, then resets the connection (RST)
+//   /endless                200 with a body that never ends (until the client goes away)
+//   /bytes/N                200 with a body of N bytes ("x")
+//   /set-cookie             200 with three Set-Cookie lines in different letter cases
+//   /delete-cookie          200 with "Set-Cookie: a=deleted; ..." (an expired cookie)
+//   /echo                   200 with the request body as reply body
+//   /long-headers/N         200 with an "X-Filler" header of N bytes, then a Set-Cookie line
+//   /status/N               status N with a short page as body
+//   anything else           404 with a short page as body
+// A HEAD request gets the reply head alone.
+#pragma once
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/loopback_server.h"
+
+namespace korvelin::testing {
+
+// Page-side bytes that stand between class="price" and the price digits. The page is
+// UTF-8 except for Japan, whose yen sign is written as the Shift_JIS bytes 81 8F (invalid
+// UTF-8: each byte decodes to one replacement character and so reads as "??").
+namespace page_marker {
+inline constexpr std::string_view kEuro = ">EUR ";                 // de, fr, it, nl
+inline constexpr std::string_view kJapan = ">\x81\x8F ";           // co.jp
+inline constexpr std::string_view kUsa = ">$";                     // com
+inline constexpr std::string_view kCanada = ">CDN$ ";              // ca
+inline constexpr std::string_view kUk = ">\xC2\xA3";               // co.uk, pound sign
+inline constexpr std::string_view kChina = ">\xEF\xBF\xA5 ";       // cn, full-width yuan sign
+}  // namespace page_marker
+
+// The page marker of a marketplace host (a port suffix is ignored); the euro marker for
+// hosts that are none of the nine.
+std::string_view PageMarkerForHost(std::string_view host);
+
+struct RecordedRequest {
+  std::string requestLine;  // "GET /path HTTP/1.1", without CRLF
+  std::string headerBlock;  // the header lines exactly as received, each with its CRLF,
+                            // without the empty line that ends the head
+  std::string body;
+  bool tls = false;
+  // The value of the first header with this name (letter case ignored), trimmed; empty
+  // when there is none.
+  std::string Header(std::string_view name) const;
+};
+
+class FakeMarketplace {
+ public:
+  // port / tlsPort 0: any free port.
+  explicit FakeMarketplace(int port = 0, int tlsPort = 0);
+  ~FakeMarketplace();
+
+  bool Ok() const;
+  int Port() const;
+  int TlsPort() const;
+  // "http://127.0.0.1:PORT" and "https://127.0.0.1:TLSPORT".
+  std::string BaseUrl() const;
+  std::string TlsBaseUrl() const;
+
+  // The price text shown on CODE's reviews page and the page marker in front of it; an
+  // empty marker means "the marker of the Host header's marketplace".
+  void SetPrice(const std::string& code, const std::string& priceText,
+                std::string_view marker = {});
+  // Every request, each head appended (request line and header lines, then an empty line)
+  // to this file and flushed at once. Empty path: no log.
+  bool SetLogFile(const std::string& path);
+
+  std::vector<RecordedRequest> Requests() const;
+  void ClearRequests();
+
+ private:
+  struct Price {
+    std::string text;
+    std::string marker;
+    bool markerByHost = false;
+  };
+  void Serve(Connection& c, bool tls);
+  // One request on the connection; false when the connection is done.
+  bool ServeOne(Connection& c, bool tls);
+  void Record(const RecordedRequest& request);
+
+  mutable std::mutex mutex_;
+  std::map<std::string, Price> prices_;
+  std::vector<RecordedRequest> requests_;
+  std::FILE* log_ = nullptr;
+  std::unique_ptr<LoopbackServer> plain_;
+  std::unique_ptr<LoopbackServer> secure_;
+};
+
+// The HTML of a reviews page with the given marker and price (UTF-8, except the marker).
+std::string PricePage(std::string_view marker, std::string_view priceText);
+
+}  // namespace korvelin::testing
