@@ -233,8 +233,10 @@ MainWindow::~MainWindow() {
   // No work is handed to this window any more; detached threads may still run.
   bridge_->Close();
   if (tray_) tray_->hide();
-  delete commands_.data();
+  delete commands_;
 }
+
+ListCommands* MainWindow::Commands() const { return commands_; }
 
 void MainWindow::BuildPage0(QWidget* c) {
   static const CheckSpec checks[] = {

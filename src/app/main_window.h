@@ -56,7 +56,7 @@ class MainWindow : public QWidget, private SchedulerControls {
 
   const std::shared_ptr<MonitorContext>& Context() const { return context_; }
   MonitorScheduler& Scheduler() { return *scheduler_; }
-  ListCommands* Commands() const { return commands_; }
+  ListCommands* Commands() const;
 
   // Window visibility and the tray (UI thread).
   void ShowMainWindow();
@@ -109,7 +109,7 @@ class MainWindow : public QWidget, private SchedulerControls {
   std::unique_ptr<QtListFileUi> listFileUi_;
   std::unique_ptr<MonitorScheduler> scheduler_;
   ListViewMirror* mirror_ = nullptr;  // owned by the context
-  QPointer<ListCommands> commands_;
+  ListCommands* commands_ = nullptr;  // owned
 
   QTabWidget* tabs_ = nullptr;
   QWidget* canvas_[2] = {};

@@ -76,7 +76,7 @@ TEST(TextConvertTest, CutsAtTheLastWholeCharacter) {
   // A long product name as a balloon title: still readable text, 63 bytes at most.
   const std::string title = CutAnsiText(Ansi("德国爱他美婴幼儿配方奶粉一段八百克装六罐特惠组合限时抢购活动进行中请勿错过"), 63);
   EXPECT_LE(title.size(), 63u);
-  EXPECT_EQ(ToQString(title), QString::fromUtf8("德国爱他美婴幼儿配方奶粉一段八百克装六罐特惠组合限时抢购活动"));
+  EXPECT_EQ(ToQString(title), QString::fromUtf8("德国爱他美婴幼儿配方奶粉一段八百克装六罐特惠组合限时抢购活动进"));
 }
 
 TEST(WaveTest, ReadsTheAlarmSoundsFormat) {

@@ -23,6 +23,7 @@
 #include "app/log_view.h"
 #include "app/main_window.h"
 #include "app/period_timer.h"
+#include "app/product_dialog.h"
 #include "app/text_convert.h"
 #include "common/code_page.h"
 #include "common/files.h"
@@ -151,7 +152,9 @@ TEST_F(MainWindowTest, EveryControlHasItsKindCaptionPlaceAndStartState) {
       ASSERT_NE(widget, nullptr);
       if (!tabs->currentWidget()->isAncestorOf(widget)) continue;  // checked on its own page
       EXPECT_TRUE(widget->inherits(c.kind)) << widget->metaObject()->className();
-      if (c.caption) EXPECT_EQ(Caption(widget), U(c.caption));
+      if (c.caption) {
+        EXPECT_EQ(Caption(widget), U(c.caption));
+      }
       QPoint topLeft;
       if (c.groupBox) {
         QWidget* box = window->findChild<QWidget*>(U(c.groupBox));
@@ -163,7 +166,9 @@ TEST_F(MainWindowTest, EveryControlHasItsKindCaptionPlaceAndStartState) {
       EXPECT_EQ(QRect(topLeft, widget->size()), c.place);
       EXPECT_EQ(widget->isEnabled(), c.enabled);
       EXPECT_TRUE(widget->isVisible());
-      if (c.ticked >= 0) EXPECT_EQ(qobject_cast<QCheckBox*>(widget)->isChecked(), c.ticked == 1);
+      if (c.ticked >= 0) {
+        EXPECT_EQ(qobject_cast<QCheckBox*>(widget)->isChecked(), c.ticked == 1);
+      }
       if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
         EXPECT_EQ(edit->echoMode(), c.password ? QLineEdit::Password : QLineEdit::Normal);
         EXPECT_EQ(edit->alignment() & Qt::AlignHorizontal_Mask, c.centred ? Qt::AlignHCenter : Qt::AlignLeft);
