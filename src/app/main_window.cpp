@@ -33,6 +33,10 @@
 #include "app/ui_bridge.h"
 #include "products/product_store.h"
 
+// The pictures are compiled into the app library; a static library's resources must be
+// registered by hand.
+static void RegisterResources() { Q_INIT_RESOURCE(korvelin); }
+
 namespace korvelin {
 
 namespace {
@@ -177,6 +181,7 @@ const MainWindowOptions& DefaultOptions() {
 MainWindow::MainWindow() : MainWindow(DefaultOptions()) {}
 
 MainWindow::MainWindow(const MainWindowOptions& options) : QWidget(nullptr), options_(options) {
+  RegisterResources();
   setObjectName(QStringLiteral("Korvelin"));
   setWindowTitle(QStringLiteral(
       "Korvelin - 测试版 - 同一产品10分钟内不重复报警 - 监控范围(亚马逊)：中国 | 德国 | 日本 | "
@@ -262,6 +267,7 @@ void MainWindow::BuildPage0(QWidget* c) {
   for (const LabelSpec& spec : labels) MakeLabel(c, spec);
   countLabel_ = c->findChild<QLabel*>(QStringLiteral("标签当前监控数"));
   countLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  countLabel_->setAutoFillBackground(true);
   static const ButtonSpec buttons[] = {
       {u"按钮开始监控", u"开始监控", {100, 105, 61, 23}, true},
       {u"按钮停止监控", u"停止", {164, 105, 41, 23}, false},
@@ -285,6 +291,8 @@ void MainWindow::BuildPage0(QWidget* c) {
 
   listView_ = CreateProductListView(c);
   listView_->setGeometry(334, 65, 493, 504);
+
+  countLabel_->raise();  // it sits on the log box's top right corner
 
   ledgerBox_ = new QPlainTextEdit(c);
   ledgerBox_->setObjectName(QStringLiteral("编辑框通知状态栏"));

@@ -185,6 +185,15 @@ TEST_F(MainWindowTest, LooksOfLabelsLogLedgerAndList) {
   EXPECT_EQ(Find<QLabel>("标签1")->palette().color(QPalette::WindowText), QColor(0, 0, 0));
   EXPECT_EQ(Find<QLabel>("标签当前监控数")->frameShape(), QFrame::Box);
   EXPECT_EQ(Find<QLabel>("标签1")->frameShape(), QFrame::NoFrame);
+  for (const char* name : {"图片框1", "图片框2", "图片框3", "图片框4"}) {
+    SCOPED_TRACE(name);
+    auto* picture = Find<QLabel>(name);
+    EXPECT_FALSE(picture->pixmap().isNull());
+    EXPECT_TRUE(picture->hasScaledContents());
+  }
+  // The count label lies on the log box's corner and must not be hidden by it.
+  auto* count = Find<QLabel>("标签当前监控数");
+  EXPECT_EQ(count->parentWidget()->childAt(count->geometry().center()), count);
 
   auto* log = Find<LogView>("编辑框日志");
   EXPECT_EQ(log->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
@@ -277,7 +286,8 @@ TEST_F(MainWindowTest, TrayMenuOffersExactlyOneOfShowAndHide) {
   EXPECT_TRUE(window->Context()->desktop->IsMainWindowVisible());
   EXPECT_EQ(window->TrayIcon()->toolTip(), U("Korvelin"));
   EXPECT_EQ(window->TrayIcon()->objectName(), U("托盘图标1"));
-  EXPECT_FALSE(window->TrayIcon()->icon().isNull());
+  const QList<QSize> sizes = window->TrayIcon()->icon().availableSizes();
+  for (int size : {256, 48, 32, 24, 16}) EXPECT_TRUE(sizes.contains(QSize(size, size))) << size;
 }
 
 TEST_F(MainWindowTest, WithoutTrayHidingOnlyMinimises) {
