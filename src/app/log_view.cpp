@@ -77,22 +77,26 @@ void LogView::Append(std::string_view entry) {
     open.offset = 0;
   }
   const std::uint32_t chunkIndex = static_cast<std::uint32_t>(chunks_.size() - 1);
+  const std::size_t base = chunk->size();
+  chunk->append(entry);
+  byteCount_ += entry.size();
   const QFontMetrics metrics = fontMetrics();
   std::size_t start = 0;
   for (;;) {
     const std::size_t feed = entry.find('\n', start);
     const std::size_t end = feed == std::string_view::npos ? entry.size() : feed;
     lines_.back().length += static_cast<std::uint32_t>(end - start);
+    if (end > start) {
+      // Widths add up piece by piece, so a line that grows over many entries costs no more.
+      std::string_view piece = entry.substr(start, end - start);
+      if (piece.back() == '\r') piece.remove_suffix(1);
+      openLineWidth_ += metrics.horizontalAdvance(ToQString(piece));
+      maxLineWidth_ = std::max(maxLineWidth_, openLineWidth_);
+    }
     if (feed == std::string_view::npos) break;
-    maxLineWidth_ = std::max(maxLineWidth_, metrics.horizontalAdvance(LineText(LineCount() - 1)));
-    const auto nextOffset = static_cast<std::uint32_t>(chunk->size() + feed + 1);
-    lines_.push_back(Line{chunkIndex, nextOffset, 0});
+    openLineWidth_ = 0;
+    lines_.push_back(Line{chunkIndex, static_cast<std::uint32_t>(base + feed + 1), 0});
     start = feed + 1;
-  }
-  chunk->append(entry);
-  byteCount_ += entry.size();
-  if (lines_.back().length > 0) {
-    maxLineWidth_ = std::max(maxLineWidth_, metrics.horizontalAdvance(LineText(LineCount() - 1)));
   }
   ScrollToEnd();
 }

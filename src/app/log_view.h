@@ -71,6 +71,7 @@ class LogView : public QAbstractScrollArea {
   std::deque<Line> lines_;
   std::size_t byteCount_ = 0;
   int maxLineWidth_ = 0;
+  int openLineWidth_ = 0;  // of the last line so far
   Position caret_;
   Position anchor_;
 };

@@ -47,6 +47,10 @@ TEST(LogViewTest, ScrollsTheNewestEntryIntoView) {
   view.Append("last\r\n");
   EXPECT_EQ(bar->value(), bar->maximum());
   EXPECT_TRUE(view.CaretAtEnd());
+  // Short lines need no horizontal scrolling; a line wider than the box does.
+  EXPECT_EQ(view.horizontalScrollBar()->maximum(), 0);
+  view.Append(std::string(400, 'w'));
+  EXPECT_GT(view.horizontalScrollBar()->maximum(), 0);
 }
 
 TEST(LogViewTest, KeepsLongTextsAcrossItsStorageChunks) {
