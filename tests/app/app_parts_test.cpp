@@ -10,6 +10,7 @@
 
 #include "app/alarm_player.h"
 #include "app/period_timer.h"
+#include "app/pumped_wait.h"
 #include "app/qt_ports.h"
 #include "app/text_convert.h"
 #include "app/ui_bridge.h"
@@ -42,6 +43,17 @@ TEST(PeriodTimerTest, FollowsTheTimerRule) {
   timer.SetPeriod(1);
   QSignalSpy fired(&timer, &PeriodTimer::Fired);
   EXPECT_TRUE(fired.wait(5000));
+}
+
+TEST(PumpedWaitTest, RunsTheEventLoopOnTheUiThreadOnly) {
+  QObject target;
+  bool ran = false;
+  QMetaObject::invokeMethod(&target, [&] { ran = true; }, Qt::QueuedConnection);
+  EXPECT_TRUE(PumpedWait(1));
+  EXPECT_TRUE(ran);  // queued work was handled while waiting
+  bool waited = true;
+  std::thread([&] { waited = PumpedWait(1); }).join();
+  EXPECT_FALSE(waited);  // no event loop there: the caller sleeps instead
 }
 
 TEST(TextConvertTest, CrossesTheWidgetBoundaryBothWays) {

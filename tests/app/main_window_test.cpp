@@ -298,6 +298,35 @@ TEST_F(MainWindowTest, WithoutTrayHidingOnlyMinimises) {
   EXPECT_TRUE(window->isMinimized());
 }
 
+TEST(MainWindowTrayTest, WithATrayMinimisingHidesAndDoubleClickToggles) {
+  MainWindowOptions options;
+  options.useTray = true;
+  MainWindow window(options);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  Desktop& desktop = *window.Context()->desktop;
+  window.showMinimized();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }, 5000));
+  EXPECT_FALSE(desktop.IsMainWindowVisible());
+  EXPECT_TRUE(desktop.IsMainWindowMinimised());
+
+  emit window.TrayIcon()->activated(QSystemTrayIcon::DoubleClick);
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_FALSE(window.isMinimized());
+  EXPECT_TRUE(desktop.IsMainWindowVisible());
+  emit window.TrayIcon()->activated(QSystemTrayIcon::Trigger);  // a single click: nothing
+  EXPECT_TRUE(window.isVisible());
+  emit window.TrayIcon()->activated(QSystemTrayIcon::DoubleClick);
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_TRUE(window.isMinimized());
+
+  // "退出" while hidden ends the program and removes the icon.
+  QSignalSpy finished(&window, &MainWindow::ShutdownFinished);
+  window.TrayMenu()->actions().at(2)->trigger();
+  EXPECT_EQ(finished.count(), 1);
+  EXPECT_FALSE(window.TrayIcon()->isVisible());
+}
+
 TEST_F(MainWindowTest, BalloonIsRefusedWithoutTray) {
   EXPECT_FALSE(window->ShowTrayBalloon(Ansi("爱他美1"), Ansi("有货了！\r\n"), 2, 0));
   // From a worker: the UI thread answers the hand-off while it processes its events.
@@ -407,7 +436,13 @@ TEST(MainWindowStartTest, FirstStartShowsTheBuiltInListAndCreatesTheFile) {
   EXPECT_TRUE(FileExists(JoinPath(directory, Ansi("监控列表_默认.txt"))));
   EXPECT_NE(window.Context()->marketplaces, nullptr);
   EXPECT_EQ(ModifyMode().load(), 0);
-  EXPECT_NE(window.Commands(), nullptr);
+  ASSERT_NE(window.Commands(), nullptr);
+  // The list buttons are wired to the list commands.
+  window.findChild<QPushButton*>(U("按钮全选"))->click();
+  EXPECT_EQ(window.Context()->products->MonitoredIds().size(), 17u);
+  EXPECT_EQ(view->topLevelItem(16)->checkState(0), Qt::Checked);
+  window.findChild<QPushButton*>(U("按钮反选"))->click();
+  EXPECT_TRUE(window.Context()->products->MonitoredIds().empty());
 }
 
 TEST(MainWindowStartTest, StartLoadsTheListFileWhenItExists) {
