@@ -27,6 +27,7 @@
 #include "app/text_convert.h"
 #include "common/code_page.h"
 #include "common/files.h"
+#include "support/fake_smtp.h"
 
 namespace korvelin {
 namespace {
@@ -416,6 +417,49 @@ TEST_F(MainWindowTest, ShutdownRemovesTheIconAndCutsOffWorkers) {
   // The context may outlive the window.
   window.reset();
   context->log->Append("after\r\n");
+}
+
+QMessageBox* VisibleMessageBox(const QString& text) {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    if (box && box->isVisible() && box->text() == text) return box;
+  }
+  return nullptr;
+}
+
+TEST(MainWindowMailTest, MailButtonsRunOnTheirOwnThreadsAndUpdateTheControls) {
+  testing::FakeSmtp smtp;
+  ASSERT_TRUE(smtp.Ok());
+  MainWindowOptions options;
+  options.useTray = false;
+  options.mailServer = MailServer{"127.0.0.1", smtp.Port()};
+  MainWindow window(options);
+  window.show();
+  window.findChild<QLineEdit*>(U("编辑框发件邮箱"))->setText(U("me@qq.com"));
+  window.findChild<QLineEdit*>(U("编辑框发件密码"))->setText(U("pw"));
+  window.findChild<QLineEdit*>(U("编辑框收件邮箱"))->setText(U("you@qq.com"));
+  auto* connectButton = window.findChild<QPushButton*>(U("按钮重新链接邮件"));
+  auto* mailAlerts = window.findChild<QCheckBox*>(U("选择框开启邮件通知"));
+
+  connectButton->click();
+  QMessageBox* box = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return (box = VisibleMessageBox(U("连接邮箱成功！"))) != nullptr; }, 10000));
+  EXPECT_EQ(box->windowTitle(), U("信息："));
+  box->close();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return connectButton->isEnabled() && connectButton->text() == U("连 接"); }, 5000));
+  EXPECT_TRUE(mailAlerts->isEnabled());
+  const std::string log = window.findChild<LogView*>(U("编辑框日志"))->Text();
+  EXPECT_NE(log.find(Ansi("\r\n邮件通讯服务器连接成功，邮件通知功能正常...\r\n")), std::string::npos);
+
+  auto* testButton = window.findChild<QPushButton*>(U("按钮发送测试邮件"));
+  testButton->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !smtp.Messages().empty(); }, 10000));
+  EXPECT_EQ(smtp.Messages().front().recipients, std::vector<std::string>{"you@qq.com"});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return testButton->isEnabled() && testButton->text() == U("发送测试邮件"); }, 5000));
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (qobject_cast<QMessageBox*>(w)) w->close();
+  }
+  window.close();
 }
 
 TEST(MainWindowStartTest, FirstStartShowsTheBuiltInListAndCreatesTheFile) {
