@@ -291,6 +291,18 @@ TEST_F(MainWindowTest, TrayMenuOffersExactlyOneOfShowAndHide) {
   for (int size : {256, 48, 32, 24, 16}) EXPECT_TRUE(sizes.contains(QSize(size, size))) << size;
 }
 
+TEST_F(MainWindowTest, ActiveFlagFollowsActivation) {
+  Desktop& desktop = *window->Context()->desktop;
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  EXPECT_TRUE(desktop.IsMainWindowActive());
+  QWidget other;
+  other.show();
+  other.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !desktop.IsMainWindowActive(); }, 5000));
+}
+
 TEST_F(MainWindowTest, WithoutTrayHidingOnlyMinimises) {
   window->HideMainWindow();
   QCoreApplication::processEvents();
