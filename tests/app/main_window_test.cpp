@@ -147,6 +147,10 @@ TEST_F(MainWindowTest, EveryControlHasItsKindCaptionPlaceAndStartState) {
   for (int page = 0; page < 2; ++page) {
     tabs->setCurrentIndex(page);
     QCoreApplication::processEvents();
+    // The page begins above and left of its highest and leftmost controls, so none is cut.
+    const QPoint pageCorner = tabs->currentWidget()->mapTo(tabs, QPoint(0, 0));
+    EXPECT_LE(pageCorner.y(), 26);
+    EXPECT_LE(pageCorner.x(), 12);
     for (const ControlCase& c : kControls) {
       SCOPED_TRACE(c.name);
       QWidget* widget = window->findChild<QWidget*>(U(c.name));
