@@ -43,12 +43,12 @@ std::uint32_t ByteOfCharIndex(std::string_view bytes, int charIndex) {
 
 LogView::LogView(QWidget* parent) : QAbstractScrollArea(parent) {
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);  // rows wrap at the box's width
   setFocusPolicy(Qt::StrongFocus);
   viewport()->setCursor(Qt::IBeamCursor);
   viewport()->setBackgroundRole(QPalette::Base);
   viewport()->setAutoFillBackground(true);
-  lines_.push_back(Line{0, 0, 0});
+  lines_.push_back(Line{0, 0, 0, 0});
   chunks_.emplace_back();
   chunks_.back().reserve(kChunkBytes);
   UpdateScrollBars();
@@ -80,23 +80,43 @@ void LogView::Append(std::string_view entry) {
   const std::size_t base = chunk->size();
   chunk->append(entry);
   byteCount_ += entry.size();
+
+  // Rows end at a line feed, or where the next character would pass the box's width.
+  const int wrapWidth = WrapWidth();
   const QFontMetrics metrics = fontMetrics();
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t feed = entry.find('\n', start);
-    const std::size_t end = feed == std::string_view::npos ? entry.size() : feed;
-    lines_.back().length += static_cast<std::uint32_t>(end - start);
-    if (end > start) {
-      // Widths add up piece by piece, so a line that grows over many entries costs no more.
-      std::string_view piece = entry.substr(start, end - start);
-      if (piece.back() == '\r') piece.remove_suffix(1);
-      openLineWidth_ += metrics.horizontalAdvance(ToQString(piece));
-      maxLineWidth_ = std::max(maxLineWidth_, openLineWidth_);
+  const QString text = ToQString(entry);
+  std::size_t units = 0;
+  for (std::size_t i = 0; i < entry.size(); ++units) {
+    const auto b = static_cast<unsigned char>(entry[i]);
+    i += (b >= 0x81 && b <= 0xFE && i + 1 < entry.size()) ? 2 : 1;
+  }
+  const bool oneCharPerUnit = static_cast<std::size_t>(text.size()) == units;
+  std::size_t i = 0;
+  qsizetype charIndex = 0;
+  while (i < entry.size()) {
+    const auto b = static_cast<unsigned char>(entry[i]);
+    if (b == '\n') {
+      lines_.back().hardEnd = 1;
+      lines_.push_back(Line{chunkIndex, static_cast<std::uint32_t>(base + i + 1), 0, 0});
+      openRowWidth_ = 0;
+      ++i;
+      ++charIndex;
+      continue;
     }
-    if (feed == std::string_view::npos) break;
-    openLineWidth_ = 0;
-    lines_.push_back(Line{chunkIndex, static_cast<std::uint32_t>(base + feed + 1), 0});
-    start = feed + 1;
+    const std::size_t width = (b >= 0x81 && b <= 0xFE && i + 1 < entry.size()) ? 2 : 1;
+    int advance = 0;
+    if (b != '\r') {
+      advance = oneCharPerUnit ? metrics.horizontalAdvance(text.at(charIndex))
+                               : metrics.horizontalAdvance(ToQString(entry.substr(i, width)));
+    }
+    if (openRowWidth_ + advance > wrapWidth && lines_.back().length > 0) {
+      lines_.push_back(Line{chunkIndex, static_cast<std::uint32_t>(base + i), 0, 0});
+      openRowWidth_ = 0;
+    }
+    lines_.back().length += static_cast<std::uint32_t>(width);
+    openRowWidth_ += advance;
+    i += width;
+    ++charIndex;
   }
   ScrollToEnd();
 }
@@ -107,14 +127,17 @@ std::string LogView::Text() const {
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     const Line& line = lines_[i];
     text.append(chunks_[line.chunk], line.offset, line.length);
-    if (i + 1 < lines_.size()) text.push_back('\n');
+    if (line.hardEnd) text.push_back('\n');
   }
   return text;
 }
 
 std::size_t LogView::CaretOffset() const {
   std::size_t offset = 0;
-  for (int i = 0; i < caret_.line; ++i) offset += lines_[static_cast<std::size_t>(i)].length + 1;
+  for (int i = 0; i < caret_.line; ++i) {
+    const Line& line = lines_[static_cast<std::size_t>(i)];
+    offset += line.length + line.hardEnd;
+  }
   return offset + caret_.byte;
 }
 
@@ -126,6 +149,13 @@ std::string_view LogView::LineBytes(int line) const {
 }
 
 QString LogView::LineText(int line) const { return ToQString(LineBytes(line)); }
+
+int LogView::WrapWidth() const {
+  // From the box's own size, which is right even before the box is first shown; the
+  // vertical scroll bar is always there.
+  const int width = this->width() - 2 * frameWidth() - verticalScrollBar()->sizeHint().width();
+  return std::max(1, width - 2 * kMargin);
+}
 
 LogView::Position LogView::EndPosition() const {
   const int last = LineCount() - 1;
@@ -139,10 +169,6 @@ void LogView::UpdateScrollBars() {
   verticalScrollBar()->setRange(0, std::max(0, LineCount() - visible));
   verticalScrollBar()->setPageStep(visible);
   verticalScrollBar()->setSingleStep(1);
-  const int width = viewport()->width();
-  horizontalScrollBar()->setRange(0, std::max(0, maxLineWidth_ + 2 * kMargin - width));
-  horizontalScrollBar()->setPageStep(width);
-  horizontalScrollBar()->setSingleStep(fontMetrics().averageCharWidth());
 }
 
 void LogView::ScrollToEnd() {
@@ -156,7 +182,7 @@ void LogView::paintEvent(QPaintEvent*) {
   QPainter painter(viewport());
   const int height = LineHeight();
   const int first = verticalScrollBar()->value();
-  const int left = kMargin - horizontalScrollBar()->value();
+  const int left = kMargin;
   const int ascent = fontMetrics().ascent();
   const QPalette& pal = palette();
   const Position from = std::min(anchor_, caret_);
@@ -204,7 +230,7 @@ LogView::Position LogView::PositionAt(const QPoint& point) const {
   const int line = std::clamp(verticalScrollBar()->value() + point.y() / LineHeight(), 0,
                               LineCount() - 1);
   const QString text = LineText(line);
-  const int x = point.x() - kMargin + horizontalScrollBar()->value();
+  const int x = point.x() - kMargin;
   int chars = 0;
   const QFontMetrics metrics = fontMetrics();
   while (chars < text.size()) {
@@ -277,7 +303,7 @@ QString LogView::SelectedText() const {
     const std::uint32_t begin = line == from.line ? from.byte : 0;
     const std::uint32_t end = line == to.line ? to.byte : l.length;
     if (end > begin) bytes.append(chunks_[l.chunk], l.offset + begin, end - begin);
-    if (line != to.line) bytes.push_back('\n');
+    if (line != to.line && l.hardEnd) bytes.push_back('\n');
   }
   return ToQString(bytes);
 }

@@ -3,9 +3,10 @@
 // The log of a long monitoring run reaches millions of entries, so the text is kept once,
 // as code page 936 bytes in large chunks, with an index of line starts; only the lines in
 // view are converted and painted. Appending costs the same at the millionth entry as at the
-// first, and the memory is about the text's own bytes plus 16 bytes a line. The user can
+// first, and the memory is about the text's own bytes plus 12 bytes a row. The user can
 // select text with the mouse or Ctrl+A and copy it with Ctrl+C; typing into the box is not
-// offered. Lines are not wrapped; a horizontal scroll bar appears for long lines.
+// offered. Lines wrap at the box's width as they arrive (the box has a fixed size in the
+// window); a wrap adds nothing to the text.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -29,7 +30,7 @@ class LogView : public QAbstractScrollArea {
 
   std::string Text() const;           // all bytes, exactly as appended
   std::size_t ByteCount() const { return byteCount_; }
-  int LineCount() const { return static_cast<int>(lines_.size()); }
+  int LineCount() const { return static_cast<int>(lines_.size()); }  // rows on screen
   // Caret position as a byte offset into Text().
   std::size_t CaretOffset() const;
   bool CaretAtEnd() const { return CaretOffset() == byteCount_; }
@@ -48,10 +49,13 @@ class LogView : public QAbstractScrollArea {
   void focusOutEvent(QFocusEvent* event) override;
 
  private:
+  // One row on screen: the bytes up to a line feed (a CR before it is kept) or up to the
+  // place where the line wraps.
   struct Line {
     std::uint32_t chunk;
     std::uint32_t offset;
-    std::uint32_t length;  // bytes up to the line feed; a CR before it is kept
+    std::uint32_t length : 31;
+    std::uint32_t hardEnd : 1;  // 1: a line feed follows the row
   };
   struct Position {
     int line = 0;
@@ -64,14 +68,14 @@ class LogView : public QAbstractScrollArea {
   Position PositionAt(const QPoint& viewportPoint) const;
   Position EndPosition() const;
   int LineHeight() const;
+  int WrapWidth() const;
   void UpdateScrollBars();
   void ScrollToEnd();
 
   std::vector<std::string> chunks_;
   std::deque<Line> lines_;
   std::size_t byteCount_ = 0;
-  int maxLineWidth_ = 0;
-  int openLineWidth_ = 0;  // of the last line so far
+  int openRowWidth_ = 0;  // of the last row so far
   Position caret_;
   Position anchor_;
 };

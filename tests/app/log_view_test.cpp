@@ -47,10 +47,23 @@ TEST(LogViewTest, ScrollsTheNewestEntryIntoView) {
   view.Append("last\r\n");
   EXPECT_EQ(bar->value(), bar->maximum());
   EXPECT_TRUE(view.CaretAtEnd());
-  // Short lines need no horizontal scrolling; a line wider than the box does.
-  EXPECT_EQ(view.horizontalScrollBar()->maximum(), 0);
-  view.Append(std::string(400, 'w'));
-  EXPECT_GT(view.horizontalScrollBar()->maximum(), 0);
+}
+
+TEST(LogViewTest, WrapsLongLinesAtTheBoxWidthWithoutChangingTheText) {
+  LogView view;
+  view.resize(312, 433);
+  std::string reply = "1765418400000";
+  for (int i = 0; i < 20; ++i) reply += Ansi("短信发送成功，余额不足请充值。");
+  reply += "\r\n";
+  view.Append(reply);
+  EXPECT_GT(view.LineCount(), 5);  // one line, several rows
+  EXPECT_EQ(view.Text(), reply);
+  EXPECT_TRUE(view.CaretAtEnd());
+  view.Append("next\r\n");
+  EXPECT_EQ(view.Text(), reply + "next\r\n");
+  view.SelectAll();
+  EXPECT_EQ(ToAnsi(view.SelectedText()), reply + "next\r\n");
+  EXPECT_EQ(view.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
 }
 
 TEST(LogViewTest, KeepsLongTextsAcrossItsStorageChunks) {
@@ -72,6 +85,7 @@ TEST(LogViewTest, KeepsLongTextsAcrossItsStorageChunks) {
 
 TEST(LogViewTest, EntriesFromWorkerThreadsArriveWholeAndInTheirThreadsOrder) {
   LogView view;
+  view.resize(312, 433);
   auto bridge = std::make_shared<UiBridge>(&view);
   QtActivityLog log(bridge, &view);
   constexpr int kThreads = 4;
@@ -86,7 +100,14 @@ TEST(LogViewTest, EntriesFromWorkerThreadsArriveWholeAndInTheirThreadsOrder) {
   }
   for (auto& thread : threads) thread.join();
   const std::size_t entryBytes = Ansi(" - 降价了！\r\n\r\n").size();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return view.LineCount() == 2 * kThreads * kEntries + 1; }, 10000));
+  const std::size_t total = [&] {
+    std::size_t bytes = 0;
+    for (int t = 0; t < kThreads; ++t) {
+      for (int i = 0; i < kEntries; ++i) bytes += ("T" + std::to_string(t) + ":" + std::to_string(i)).size() + entryBytes;
+    }
+    return bytes;
+  }();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return view.ByteCount() == total; }, 10000));
   const std::string text = view.Text();
   std::vector<int> next(kThreads, 0);
   std::size_t at = 0;
