@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "common/code_page.h"
@@ -101,12 +102,26 @@ bool WriteFileBytes(const std::string& path, std::string_view bytes) {
 bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
   if (path.empty()) return false;
   static std::atomic<unsigned> counter{0};
-  const std::string target = OsPath(path);
+  std::string target = OsPath(path);
+  // Through a link, the file it points to is replaced; the link stays a link.
+  struct stat link {};
+  if (::lstat(target.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    if (char* resolved = ::realpath(target.c_str(), nullptr)) {
+      target = resolved;
+      std::free(resolved);
+    }
+  }
+  // A file that is there already must be writable by us, as an in-place write would need:
+  // a write-protected list is left alone, not renamed over. The new file keeps its mode.
+  struct stat existing {};
+  const bool replacing = ::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+  if (replacing && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return false;
   const std::string temporary = target + ".tmp." + std::to_string(::getpid()) + "." +
                                 std::to_string(counter.fetch_add(1));
   FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
   if (!fd.valid()) return false;
-  const bool written = WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
+  const bool written = (!replacing || ::fchmod(fd.get(), existing.st_mode & 07777) == 0) &&
+                       WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
   const bool closed = fd.Close();
   if (!written || !closed || ::rename(temporary.c_str(), target.c_str()) != 0) {
     ::unlink(temporary.c_str());

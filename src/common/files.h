@@ -17,7 +17,10 @@ std::string ReadFileBytes(const std::string& path);
 // Creates or truncates the file and writes the bytes; false when it cannot be written.
 bool WriteFileBytes(const std::string& path, std::string_view bytes);
 // Writes a temporary file in the same folder, flushes it to disk and renames it over
-// `path`, so the old file stays whole when anything fails. False on any failure.
+// `path`, so the old file stays whole when anything fails. False on any failure. An
+// existing file that this process may not write is left as it is (false); a replaced
+// file keeps its permission bits. Through a symbolic link, the file it points to is
+// replaced and the link stays.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes);
 // The path exists and is not a directory.
 bool FileExists(const std::string& path);

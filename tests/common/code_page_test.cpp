@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 namespace korvelin {
@@ -106,6 +107,70 @@ TEST(Utf8ToAnsi, AgreesWithIconvOnTheWholeBasicPlane) {
   }
   iconv_close(cd);
   EXPECT_GT(checked, 21000);  // GBK holds more than 21000 characters
+}
+
+// Reference conversion, one byte at a time: a well-formed sequence (shortest form, no
+// surrogate, at most U+10FFFF) becomes its character, converted by iconv; any other byte
+// becomes "?" on its own.
+std::string ReferenceUtf8ToAnsi(const std::string& utf8) {
+  iconv_t cd = iconv_open("CP936", "UTF-8");
+  std::string out;
+  std::size_t i = 0;
+  while (i < utf8.size()) {
+    const unsigned char b = static_cast<unsigned char>(utf8[i]);
+    std::size_t length = b < 0x80 ? 1 : b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3
+                                   : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+    unsigned code = length == 1 ? b : length == 2 ? b & 0x1F : length == 3 ? b & 0x0F : b & 0x07;
+    bool valid = length > 0 && i + length <= utf8.size();
+    for (std::size_t k = 1; valid && k < length; ++k) {
+      const unsigned char c = static_cast<unsigned char>(utf8[i + k]);
+      valid = (c & 0xC0) == 0x80;
+      code = code << 6 | (c & 0x3F);
+    }
+    const unsigned minimum[] = {0, 0, 0x80, 0x800, 0x10000};
+    valid = valid && code >= minimum[length] && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF);
+    if (!valid) {
+      out += '?';
+      ++i;
+      continue;
+    }
+    std::string expected = "?";
+    if (code < 0x10000 && code != 0xA3 && code != 0xA5) {
+      char buffer[8];
+      char* in = const_cast<char*>(utf8.data() + i);
+      char* o = buffer;
+      std::size_t inLeft = length;
+      std::size_t outLeft = sizeof buffer;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+      if (iconv(cd, &in, &inLeft, &o, &outLeft) != static_cast<std::size_t>(-1))
+        expected.assign(buffer, o);
+    }
+    out += expected;
+    i += length;
+  }
+  iconv_close(cd);
+  return out;
+}
+
+TEST(Utf8ToAnsi, AgreesWithAByteByByteReferenceOnRandomPages) {
+  static const char* const pieces[] = {
+      "<", "div class=\"a\">", "价", "格", "，", "€", "£", "é", "\xF0\x9F\x98\x80", "\xE4\xBB",
+      "\x81\x8F", "\xC0\xAF", "\xED\xA0\x80", "\xEF\xBC\x90", "\xC3", "\xFF", "\x80",
+      "0123456789abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789", "x",
+  };
+  constexpr std::size_t kPieces = sizeof pieces / sizeof *pieces;
+  std::mt19937 random(65001);
+  for (int round = 0; round < 3000; ++round) {
+    std::string page;
+    const std::size_t count = random() % 40;
+    for (std::size_t k = 0; k < count; ++k) {
+      // Chinese runs long enough for the two-characters-a-step loop.
+      const std::size_t repeat = random() % 4 == 0 ? random() % 9 : 1;
+      const char* piece = pieces[random() % kPieces];
+      for (std::size_t r = 0; r < repeat; ++r) page += piece;
+    }
+    ASSERT_EQ(Utf8ToAnsi(page), ReferenceUtf8ToAnsi(page)) << testing::PrintToString(page);
+  }
 }
 
 TEST(AnsiToUtf8, MarksUndecodableBytes) {

@@ -129,6 +129,34 @@ TEST_F(FilesTest, FailedRenameLeavesTheTargetAndNoTemporary) {
   EXPECT_FALSE(WriteFileAtomically("", "x"));
 }
 
+TEST_F(FilesTest, AtomicWriteKeepsTheModeOfTheFileItReplaces) {
+  // A list the user keeps private stays private after it is rewritten.
+  for (const mode_t mode : {mode_t{0600}, mode_t{0640}, mode_t{0664}}) {
+    const std::string path = JoinPath(Folder(), "list.txt");
+    ASSERT_TRUE(WriteFileBytes(path, "old"));
+    ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+    ASSERT_TRUE(WriteFileAtomically(path, "new"));
+    EXPECT_EQ(ReadFileBytes(path), "new");
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, mode);
+  }
+}
+
+TEST_F(FilesTest, AtomicWriteThroughALinkRewritesTheFileItPointsTo) {
+  // The list file may be a link into a folder that the user keeps elsewhere.
+  fs::create_directory(folder_ / "elsewhere");
+  const std::string real = (folder_ / "elsewhere" / "real.txt").string();
+  ASSERT_TRUE(WriteFileBytes(real, "old"));
+  fs::create_symlink("elsewhere/real.txt", folder_ / "list.txt");
+  ASSERT_TRUE(WriteFileAtomically(JoinPath(Folder(), "list.txt"), "new"));
+  EXPECT_TRUE(fs::is_symlink(folder_ / "list.txt"));
+  EXPECT_EQ(ReadFileBytes(real), "new");
+  EXPECT_EQ(ReadFileBytes(JoinPath(Folder(), "list.txt")), "new");
+  EXPECT_EQ(EntryCount(), 2u);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder_ / "elsewhere"), {}), 1);
+}
+
 TEST(ProgramDirectory, IsTheFolderOfThisTestProgram) {
   char buffer[4096];
   const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);

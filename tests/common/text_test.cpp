@@ -178,6 +178,24 @@ TEST(FindText, AgreesWithTheStepByStepRuleOnRandomTexts) {
   }
 }
 
+TEST(FindText, AgreesWithTheStepByStepRuleOnLongTextsWithLongHighRuns) {
+  std::mt19937 random(936);
+  for (int round = 0; round < 500; ++round) {
+    std::string text;
+    while (text.size() < 400) {
+      if (random() % 3 == 0)
+        text.append(random() % 40, static_cast<char>(0xB0 + random() % 2));
+      else
+        text += RandomGbk(random, random() % 12);
+    }
+    const std::string target = RandomGbk(random, 1 + random() % 4);
+    const int start = static_cast<int>(random() % 20);
+    ASSERT_EQ(FindText(text, target, start), NaiveFind(text, target, start, false))
+        << testing::PrintToString(text) << " " << testing::PrintToString(target);
+    ASSERT_EQ(FindTextBackward(text, target), NaiveFindBackward(text, target, std::nullopt, false));
+  }
+}
+
 TEST(FindText, FindsAPriceMarkerFarIntoALongPage) {
   std::string page;
   for (int i = 0; i < 40000; ++i) page += i % 7 == 0 ? Ansi("<p class=\"pr\">价") : "<b>x</b>";

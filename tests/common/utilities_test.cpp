@@ -5,6 +5,8 @@
 #include <atomic>
 #include <chrono>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "common/code_page.h"
 #include "common/numbers.h"
@@ -88,6 +90,28 @@ TEST(PumpedDelay, SleepsWhenTheHookDeclines) {
   SetPumpedDelayHook(nullptr);
   EXPECT_EQ(calls.load(), 1);
   EXPECT_GE(waited, std::chrono::milliseconds(30));  // it did wait, however long that took
+}
+
+TEST(PumpedDelay, HookCanBeSwappedWhileOtherThreadsWait) {
+  std::atomic<int> hookCalls{0};
+  std::vector<std::thread> waiters;
+  for (int t = 0; t < 4; ++t)
+    waiters.emplace_back([] {
+      for (int k = 0; k < 50; ++k) PumpedDelay(1);
+    });
+  for (int k = 0; k < 50; ++k) {
+    SetPumpedDelayHook([&](long long) {
+      ++hookCalls;
+      return true;
+    });
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+    SetPumpedDelayHook(nullptr);
+  }
+  for (std::thread& waiter : waiters) waiter.join();
+  // Once the hook is removed, waits no longer reach it.
+  const int before = hookCalls.load();
+  PumpedDelay(1);
+  EXPECT_EQ(hookCalls.load(), before);
 }
 
 TEST(TextBetween, CutsBetweenTheFirstStartMarkerAndTheNextEndMarker) {

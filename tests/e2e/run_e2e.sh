@@ -72,6 +72,7 @@ passed=0
 failed=0
 app_pid=""
 helper_pids=()
+fake_pids=()
 ro_mounts=()
 tray_base=0
 
@@ -88,6 +89,7 @@ expect() {
 finish() {
   trap - EXIT
   stop_app
+  stop_fakes
   local pid
   for pid in "${helper_pids[@]}"; do kill "$pid" 2>/dev/null; done
   for pid in "${helper_pids[@]}"; do wait "$pid" 2>/dev/null; done
@@ -120,8 +122,12 @@ start_namespace_env() {
   unset DBUS_SESSION_BUS_ADDRESS SESSION_MANAGER WAYLAND_DISPLAY
   export XDG_RUNTIME_DIR=$work/runtime HOME=$work/home LANG=C.UTF-8 LC_ALL=C.UTF-8
   export QT_QPA_PLATFORM=xcb
-  mkdir -p "$XDG_RUNTIME_DIR" "$HOME"
+  unset XDG_CURRENT_DESKTOP DESKTOP_SESSION BROWSER DEFAULT_BROWSER
+  mkdir -p "$XDG_RUNTIME_DIR" "$HOME" "$work/bin"
   chmod 700 "$XDG_RUNTIME_DIR"
+  # The desktop's opener, as the program finds it on PATH: it only records what it was given.
+  printf '#!/bin/sh\nprintf "%%s\\n" "$*" >>"%s/opened.txt"\n' "$work" >"$work/bin/xdg-open"
+  chmod +x "$work/bin/xdg-open"
 
   # Xvfb picks a free display number itself and writes it to fd 5 once it accepts clients.
   Xvfb -displayfd 5 -screen 0 1280x800x24 -nolisten tcp -noreset 5>"$work/display" \
@@ -154,7 +160,7 @@ new_folder() {
 start_app() {
   local dir=$1
   [[ -e "$dir/korvelin" ]] || cp "$binary" "$dir/korvelin"
-  (cd "$work/elsewhere" && exec "$dir/korvelin") >"$logs/$2.log" 2>&1 &
+  (cd "$work/elsewhere" && PATH="$work/bin:$PATH" exec "$dir/korvelin") >"$logs/$2.log" 2>&1 &
   app_pid=$!
 }
 
@@ -237,11 +243,18 @@ start_fake() {
   fi
   : >"$logs/$program.out"
   "$tests_dir/$program" "$@" >"$logs/$program.out" 2>&1 &
-  helper_pids+=($!)
+  fake_pids+=($!)
   if ! wait_for 10 grep -q "$ready" "$logs/$program.out"; then
     fail "$program starts ($(head -c 300 "$logs/$program.out"))"
     return 1
   fi
+}
+
+stop_fakes() {
+  local pid
+  for pid in "${fake_pids[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${fake_pids[@]}"; do wait "$pid" 2>/dev/null; done
+  fake_pids=()
 }
 
 # http_get <host> <path>: a plain HTTP/1.0 GET through the namespace's hosts file, with
@@ -251,6 +264,54 @@ http_get() {
   reply=$(timeout 5 bash -c 'exec 3<>"/dev/tcp/$0/80" && printf "GET %s HTTP/1.0\r\nHost: %s\r\n\r\n" "$1" "$0" >&3 && cat <&3' "$1" "$2" 2>/dev/null)
   printf '%s' "$reply"
 }
+
+# The window has a fixed layout: the tab control sits at (-1, -1) of the client area and every
+# control at a fixed place relative to it. These are client coordinates of control centres.
+at_frequency=(84 116)        # 编辑框频率
+at_start=(129 115)           # 按钮开始监控
+at_stop=(183 115)            # 按钮停止监控
+at_mail_alerts=(186 37)      # 选择框开启邮件通知
+at_open_page=(77 61)         # 选择框自动打开链接
+at_add_product=(437 40)      # 按钮加入一个产品
+at_sender=(152 61)           # 编辑框发件邮箱 (page 1)
+at_password=(152 97)         # 编辑框发件密码 (page 1)
+at_recipient=(152 132)       # 编辑框收件邮箱 (page 1)
+at_connect=(256 133)         # 按钮重新链接邮件 (page 1)
+# The product list view: its top-left corner, the height of its header and of a row, and the
+# x of the row check boxes.
+list_x=333
+list_y=64
+list_header=${KORVELIN_E2E_LIST_HEADER:-24}
+list_row=${KORVELIN_E2E_LIST_ROW:-21}
+list_check_x=$((list_x + 12))
+
+# click <window> <x> <y>: a left click at client coordinates of the window.
+click() {
+  xdotool mousemove --window "$1" "$2" "$3" click 1
+  sleep 0.3
+}
+
+# type_into <window> <x> <y> <text>: replaces the text of the edit box at (x, y).
+type_into() {
+  click "$1" "$2" "$3"
+  xdotool key --clearmodifiers ctrl+a
+  xdotool type --delay 30 "$4"
+  sleep 0.2
+}
+
+# tick_row <window> <row index>: clicks the check box of a product row.
+tick_row() {
+  click "$1" "$list_check_x" $((list_y + 1 + list_header + $2 * list_row + list_row / 2))
+}
+
+next_tab() {
+  xdotool windowfocus --sync "$1" 2>/dev/null
+  xdotool key --clearmodifiers ctrl+Tab
+  sleep 0.5
+}
+
+# requests_for <log> <code>: how many reviews-page requests of that code the fake received.
+requests_for() { grep -c "^GET /product-reviews/$2 " "$1" 2>/dev/null; }
 
 # ------------------------------------------------------------------------------------------
 # The cases.
@@ -364,6 +425,168 @@ case_empty_list_file() {
   stop_app
 }
 
+case_monitoring() {
+  say "# monitoring against the fake marketplace"
+  local dir wid log=$logs/marketplace.log before after
+  dir=$(new_folder monitoring)
+  : >"$log"
+  start_fake fake_marketplace "ready" --port 80 --tls-port 443 --log "$log" \
+    --price B00D8V08UK=99,00 --price B00D8V0972=54,99 --price B00D8V092W=12,00 || return
+  local page
+  page=$(http_get www.amazon.de /product-reviews/B00D8V0972)
+  expect "monitoring: the fake marketplace answers as www.amazon.de" grep -q 'EUR 54,99' <<<"$page"
+  : >"$log"
+  start_app "$dir" monitoring
+  if ! wid=$(wait_window "$title_pattern"); then
+    fail "monitoring: the main window appears"
+    stop_app
+    return
+  fi
+  settle
+  cp "$dir/$list_name" "$work/list_before_monitoring"
+  # Watch rows 1 and 2 (爱他美Pre at 99,00 and 爱他美1 at 54,99), every second.
+  tick_row "$wid" 0
+  tick_row "$wid" 1
+  type_into "$wid" "${at_frequency[@]}" 1
+  click "$wid" "${at_start[@]}"
+  wait_for 15 bash -c "(( \$(grep -c '^GET /product-reviews/B00D8V0972 ' '$log') >= 3 ))"
+  if (( $(requests_for "$log" B00D8V0972) >= 3 && $(requests_for "$log" B00D8V08UK) >= 3 )); then
+    pass "monitoring: the ticked rows are fetched every second"
+  else
+    # The checks below would pass on an idle program; they mean nothing without requests.
+    fail "monitoring: the ticked rows are fetched every second ($(grep -c '^GET ' "$log") requests)"
+    screenshot "$wid" "$out_dir/screenshot-monitoring.png"
+    stop_app
+    stop_fakes
+    return
+  fi
+  expect "monitoring: the unticked rows are not fetched" \
+    test "$(requests_for "$log" B00D8V092W)" == 0
+  local head
+  head=$(awk '/^GET \/product-reviews\/B00D8V0972 /{p=1} p{print} p&&/^\r?$/{exit}' "$log" | tr -d '\r')
+  printf '%s\n' "$head" >"$logs/one_request.txt"
+  expect "monitoring: a request carries the page's headers" bash -c '
+    h=$(cat "$0")
+    grep -qx "GET /product-reviews/B00D8V0972 HTTP/1.1" <<<"$h" &&
+    grep -qx "Host: www.amazon.de" <<<"$h" &&
+    grep -qx "Accept: \*/\*" <<<"$h" &&
+    grep -qx "Referer: http://www.amazon.de/product-reviews/B00D8V0972" <<<"$h" &&
+    grep -qx "Accept-Language: zh-cn" <<<"$h" &&
+    grep -qx "User-Agent: Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)" <<<"$h" &&
+    grep -qx "Content-Type: application/x-www-form-urlencoded" <<<"$h"' "$logs/one_request.txt"
+  screenshot "$wid" "$out_dir/screenshot-monitoring.png"
+  click "$wid" "${at_stop[@]}"
+  sleep 1.5
+  before=$(grep -c '^GET ' "$log")
+  sleep 2.5
+  after=$(grep -c '^GET ' "$log")
+  expect "monitoring: no request after 停止" test "$before" == "$after"
+  expect "monitoring: the list file is unchanged" same_bytes "$dir/$list_name" "$work/list_before_monitoring"
+  expect "monitoring: the program is still running" app_alive
+  stop_app
+  stop_fakes
+}
+
+case_alert_mail() {
+  say "# alerts: product page and mail"
+  local dir wid box mails=$logs/smtp.log log=$logs/marketplace_alert.log
+  dir=$(new_folder alert)
+  : >"$mails"
+  : >"$log"
+  rm -f "$work/opened.txt"
+  start_fake fake_marketplace "ready" --port 80 --tls-port 443 --log "$log" \
+    --price B00D8V0972=54,99 || { stop_fakes; return; }
+  start_fake fake_smtp "listening" --port 25 --log "$mails" || { stop_fakes; return; }
+  start_app "$dir" alert
+  if ! wid=$(wait_window "$title_pattern"); then
+    fail "alerts: the main window appears"
+    stop_app
+    stop_fakes
+    return
+  fi
+  settle
+  # Page 1: the mail account, then "连 接".
+  next_tab "$wid"
+  type_into "$wid" "${at_sender[@]}" alice@qq.com
+  type_into "$wid" "${at_password[@]}" authcode
+  type_into "$wid" "${at_recipient[@]}" bob@qq.com
+  click "$wid" "${at_connect[@]}"
+  if box=$(wait_window "$box_title" 15); then
+    pass "alerts: connecting the mail account shows its message box"
+    xdotool windowfocus --sync "$box" 2>/dev/null
+    xdotool key --clearmodifiers Return
+    wait_for 5 bash -c "! xdotool search --onlyvisible --name '$box_title' >/dev/null 2>&1"
+  else
+    fail "alerts: connecting the mail account shows its message box"
+  fi
+  next_tab "$wid"
+  # Page 0: mail alerts and the product page on, row 2 (爱他美1, target 60, page price 54,99).
+  click "$wid" "${at_mail_alerts[@]}"
+  click "$wid" "${at_open_page[@]}"
+  tick_row "$wid" 1
+  type_into "$wid" "${at_frequency[@]}" 1
+  click "$wid" "${at_start[@]}"
+  wait_for 20 grep -q '^=== message' "$mails"
+  # Several more ticks: the ledger holds the product's mail and page back for 10 minutes.
+  wait_for 20 bash -c "(( \$(grep -c '^GET /product-reviews/B00D8V0972 ' '$log') >= 5 ))"
+  sleep 1
+  expect "alerts: the fake marketplace was asked at least 5 times" \
+    test "$(requests_for "$log" B00D8V0972)" -ge 5
+  expect "alerts: exactly one alert mail" test "$(grep -c '^=== message' "$mails")" == 1
+  expect "alerts: the mail goes from the sender to the recipient" bash -c '
+    grep -Eq "^from: <?alice@qq.com>?$" "$0" && grep -Eq "^to: <?bob@qq.com>?$" "$0" &&
+    grep -q "^login: alice@qq.com$" "$0"' "$mails"
+  expect "alerts: the mail's subject" grep -qx 'subject: 爱他美1 - 有货啦！' "$mails"
+  expect "alerts: the mail's body names the product and links its reviews page" bash -c '
+    grep -qx "产品：爱他美1" "$0" &&
+    grep -Eqx "时间：[0-9]{4}年[0-9]{1,2}月[0-9]{1,2}日.*" "$0" &&
+    grep -qx "链接：http://www.amazon.de/product-reviews/B00D8V0972" "$0"' <(tr -d '\r' <"$mails")
+  expect "alerts: the product page is opened once" \
+    test "$(cat "$work/opened.txt" 2>/dev/null)" == "http://www.amazon.de/dp/B00D8V0972"
+  screenshot "$wid" "$out_dir/screenshot-alert.png"
+  click "$wid" "${at_stop[@]}"
+  expect "alerts: the program is still running" app_alive
+  stop_app
+  stop_fakes
+}
+
+case_add_product() {
+  say "# adding a product with the keyboard"
+  local dir wid dialog
+  dir=$(new_folder add)
+  start_app "$dir" add_product
+  if ! wid=$(wait_window "$title_pattern"); then
+    fail "add product: the main window appears"
+    stop_app
+    return
+  fi
+  settle
+  click "$wid" "${at_add_product[@]}"
+  if ! dialog=$(wait_window '^加入一个产品$' 10); then
+    fail "add product: the dialog 加入一个产品 opens"
+    stop_app
+    return
+  fi
+  pass "add product: the dialog 加入一个产品 opens"
+  xdotool windowfocus --sync "$dialog" 2>/dev/null
+  # Name, code, price (with spaces the dialog removes), then the country list one step down
+  # (日本), then the confirm button.
+  xdotool type --delay 30 '  Milk A '
+  xdotool key --clearmodifiers Tab
+  xdotool type --delay 30 ' B0 TEST 1234 '
+  xdotool key --clearmodifiers Tab
+  xdotool type --delay 30 '1 2.5'
+  xdotool key --clearmodifiers Tab Down Tab space
+  wait_for 10 bash -c "! xdotool search --onlyvisible --name '^加入一个产品$' >/dev/null 2>&1"
+  settle
+  { expected_default_list; printf 'Milk A----B0TEST1234----12.5----日本\r\n' | iconv -f UTF-8 -t CP936; } \
+    >"$work/expected_added.txt"
+  expect "add product: the list file holds the 17 lines and the new product" \
+    same_bytes "$dir/$list_name" "$work/expected_added.txt"
+  expect "add product: the program is still running" app_alive
+  stop_app
+}
+
 # ------------------------------------------------------------------------------------------
 
 say "# korvelin end-to-end: $binary"
@@ -372,4 +595,7 @@ case_namespace
 case_first_start
 case_read_only_folder
 case_empty_list_file
+case_monitoring
+case_alert_mail
+case_add_product
 finish

@@ -188,9 +188,10 @@ TEST(MonitorSchedulerThreaded, AtMost256ChecksRunAtOnce) {
   // Every started check logged its two entries (no price: the connection was reset).
   EXPECT_EQ(engine.log->Entries().size(), 2u * MonitorScheduler::kMaxRunningChecks);
 
-  // With the checks over (the port now refuses at once), a new tick may start as many again.
+  // With the checks over, a new tick starts checks again (the port now refuses at once, so
+  // checks may end while the tick still runs and all 300 rows may get one).
   scheduler.MonitoringTick();
-  EXPECT_EQ(scheduler.LastTickStarted(), MonitorScheduler::kMaxRunningChecks);
+  EXPECT_GE(scheduler.LastTickStarted(), MonitorScheduler::kMaxRunningChecks);
   ASSERT_TRUE(engine.WaitUntilIdle(std::chrono::seconds(60)));
 }
 

@@ -10,6 +10,7 @@
 #include "common/text.h"
 #include "monitor/engine_test_context.h"
 #include "monitor/loopback_page_server.h"
+#include "support/fake_marketplace.h"
 
 namespace korvelin {
 namespace {
@@ -50,35 +51,40 @@ long long CheckEntryElapsed(const std::string& entry, const std::string& name,
 struct VerdictCase {
   const char* label;
   const char* country;
-  const char* pagePrice;  // marker and price as the page has them, UTF-8
+  const char* marker;     // page bytes between class="price" and the price
+  const char* pagePrice;  // UTF-8
   const char* target;
   const char* priceText;  // what the log and column 3 get
   bool atOrBelow;
 };
 
 const VerdictCase kVerdictCases[] = {
-    {"equal whole", "美国", "$60", "60", "60", true},
-    {"equal with decimals", "美国", "$60.00", "60", "60.00", true},
-    {"a cent above", "美国", "$60.01", "60", "60.01", false},
-    {"a cent below", "美国", "$59.99", "60", "59.99", true},
-    {"decimal comma", "德国", "EUR 54,99", "60", "54.99", true},
-    {"thousands dot and decimal comma", "德国", "EUR 1.299,00", "1300", "1299.00", true},
-    {"thousands dot above target", "德国", "EUR 1.299,00", "1298.99", "1299.00", false},
-    {"two thousands dots", "法国", "EUR 1.234.567,89", "1234567.89", "1234567.89", true},
-    {"thousands comma", "美国", "$1,299.00", "1299", "1299.00", true},
-    {"thousands comma above target", "美国", "$1,299.00", "1298", "1299.00", false},
-    {"dot only on a comma marketplace", "德国", "EUR 12.50", "12", "12.50", false},
-    {"spaces kept in the text", "加拿大", "CDN$ 5.00 ", "6", "5.00 ", true},
-    {"not a number reads 0", "美国", "$abc", "0", "abc", true},
-    {"empty target reads 0", "美国", "$0.01", "", "0.01", false},
+    {"equal whole", "美国", ">$", "60", "60", "60", true},
+    {"equal with decimals", "美国", ">$", "60.00", "60", "60.00", true},
+    {"a cent above", "美国", ">$", "60.01", "60", "60.01", false},
+    {"a cent below", "美国", ">$", "59.99", "60", "59.99", true},
+    {"decimal comma", "德国", ">EUR ", "54,99", "60", "54.99", true},
+    {"thousands dot and decimal comma", "德国", ">EUR ", "1.299,00", "1300", "1299.00", true},
+    {"thousands dot above target", "德国", ">EUR ", "1.299,00", "1298.99", "1299.00", false},
+    {"two thousands dots", "法国", ">EUR ", "1.234.567,89", "1234567.89", "1234567.89", true},
+    {"thousands comma", "美国", ">$", "1,299.00", "1299", "1299.00", true},
+    {"thousands comma above target", "美国", ">$", "1,299.00", "1298", "1299.00", false},
+    {"dot only on a comma marketplace", "德国", ">EUR ", "12.50", "12", "12.50", false},
+    {"spaces kept in the text", "加拿大", ">CDN$ ", "5.00 ", "6", "5.00 ", true},
+    {"yen sign read as two question marks", "日本", ">\x81\x8F ", "1,980", "2000", "1980", true},
+    {"full-width yuan sign", "中国", ">\xEF\xBF\xA5 ", "99.5", "99", "99.5", false},
+    {"not a number reads 0", "美国", ">$", "abc", "0", "abc", true},
+    {"empty target reads 0", "美国", ">$", "0.01", "", "0.01", false},
 };
 
 class VerdictTest : public ::testing::TestWithParam<VerdictCase> {};
 
 TEST_P(VerdictTest, LogsWritesRowAndMarks) {
   const VerdictCase& c = GetParam();
-  LoopbackPageServer server(PagesHandler({{"/product-reviews/B00TEST", PricePage(c.pagePrice)}}));
-  TestEngine engine = MakeTestEngine(server.HostPort());
+  testing::FakeMarketplace marketplace;
+  ASSERT_TRUE(marketplace.Ok());
+  marketplace.SetPrice("B00TEST", c.pagePrice, c.marker);
+  TestEngine engine = MakeTestEngine("127.0.0.1:" + std::to_string(marketplace.Port()));
   engine.settings().SetTicked(Tick::Balloon, false);
   engine.desktop->active = true;
   ProductEntry row = TestRow("爱他美1", "B00TEST", c.target, c.country);
@@ -98,7 +104,9 @@ TEST_P(VerdictTest, LogsWritesRowAndMarks) {
   const ProductEntry after = *engine.products().RowById(id);
   EXPECT_EQ(after.currentPrice, c.priceText);
   EXPECT_EQ(after.dropMark, c.atOrBelow ? Ansi("√") : "");
-  EXPECT_EQ(server.Paths(), std::vector<std::string>{"/product-reviews/B00TEST"});
+  const auto requests = marketplace.Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].requestLine, "GET /product-reviews/B00TEST HTTP/1.1");
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, VerdictTest, ::testing::ValuesIn(kVerdictCases),

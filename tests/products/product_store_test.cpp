@@ -336,6 +336,26 @@ TEST_F(ProductStoreTest, UnwritableFolderKeepsTheOldFileAndReportsNothing) {
   EXPECT_EQ(std::distance(fs::directory_iterator(Dir()), fs::directory_iterator()), 1);
 }
 
+TEST_F(ProductStoreTest, ReadOnlyListFileInAWritableFolderIsNotReplaced) {
+  // The user has write-protected the list file; the folder itself is open to everyone.
+  const std::string old = "old----file----1----" + kGermany + "\r\n";
+  Write(ListFile(), old);
+  ASSERT_EQ(chmod(Dir().c_str(), 0777), 0);
+  ASSERT_EQ(chmod(AnsiToUtf8(ListFile()).c_str(), 0444), 0);
+  const int result = RunUnprivileged([this] {
+    ProductList list;
+    list.Append(Entry("1", "new", "list", "2", kGermany));
+    FakeListFileUi ui(ListFile());
+    return SaveProductList(list, Dir(), ui) ? 1 : 0;
+  });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(ReadFileBytes(ListFile()), old);
+  struct stat info {};
+  ASSERT_EQ(stat(AnsiToUtf8(ListFile()).c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0444u);
+  EXPECT_EQ(std::distance(fs::directory_iterator(Dir()), fs::directory_iterator()), 1);
+}
+
 TEST_F(ProductStoreTest, ReadOnlyFolderWithoutFileShowsTheBuiltInListEveryStart) {
   ASSERT_EQ(chmod(Dir().c_str(), 0555), 0);
   const int result = RunUnprivileged([this] {

@@ -1,0 +1,88 @@
+// The product list commands: the seven buttons above the list view 超级列表框监控列表 and the
+// pop-up menu "列表菜单" on it. All commands run on the UI thread and read and write the rows
+// only through ProductList; the list view mirrors ProductList by itself.
+//
+// Wiring (done by the main window):
+//   auto* commands = new ListCommands(listView, list, marketplaces, desktop, listFileUi,
+//                                     programDirectory, mainWindow);
+//   commands->ConnectControls(mainWindow);
+// ConnectControls finds the seven buttons by objectName (按钮导入产品, 按钮加入一个产品,
+// 按钮清空产品列表, 按钮导出产品列表, 按钮全选, 按钮全不选, 按钮反选) below `root` and connects
+// their clicked() to Import, AddOne, Clear, Export, CheckAll, UncheckAll, Invert; it also
+// sets the list view's context menu policy to Qt::CustomContextMenu and connects
+// customContextMenuRequested to ShowListMenu. A caller may instead connect the slots itself.
+//
+// Contract with the list view: every QTreeWidgetItem of `listView` carries the RowId of its
+// ProductList row in item->data(0, Qt::UserRole) (read with toULongLong()). The selected row
+// is the list view's selected item (at most one).
+#pragma once
+
+#include <QObject>
+#include <QPoint>
+#include <QPointer>
+#include <memory>
+#include <string>
+
+#include "app/product_dialog.h"
+#include "common/ports.h"
+#include "monitor/marketplace.h"
+#include "products/product_list.h"
+#include "products/product_store.h"
+
+class QMenu;
+class QTreeWidget;
+class QWidget;
+
+namespace korvelin {
+
+class ListCommands : public QObject {
+  Q_OBJECT
+
+ public:
+  // `programDirectory` (code page 936) is where the default list file lives and where the
+  // open and save dialogs start. `dialogParent` owns the product dialog. `desktop` and `ui`
+  // must outlive this object.
+  ListCommands(QTreeWidget* listView, std::shared_ptr<ProductList> list,
+               std::shared_ptr<const MarketplaceTable> marketplaces, Desktop& desktop,
+               ListFileUi& ui, std::string programDirectory, QWidget* dialogParent);
+  ~ListCommands() override;
+
+  void ConnectControls(QWidget* root);
+
+  // The pop-up menu "列表菜单" ("打开链接", "删除这个产品", "修改"); built once, owned here.
+  QMenu* ListMenu() const { return listMenu_.get(); }
+  // The product dialog of a modification in progress, or nullptr.
+  ProductDialog* ModifyDialog() const { return modifyDialog_; }
+
+ public slots:
+  void Import();      // 按钮导入产品: the open dialog, load, save
+  void AddOne();      // 按钮加入一个产品: the product dialog, modal; save after it closes
+  void Clear();       // 按钮清空产品列表: asks, then removes every row (no save)
+  void Export();      // 按钮导出产品列表: the save dialog, write, offer to open the file
+  void CheckAll();    // 按钮全选
+  void UncheckAll();  // 按钮全不选
+  void Invert();      // 按钮反选
+  // Pops up "列表菜单" at `globalPos` when a row is selected; does nothing otherwise.
+  void ShowListMenu(const QPoint& globalPos);
+  // customContextMenuRequested of the list view (a position in its viewport).
+  void ShowListMenuAtViewport(const QPoint& viewportPos);
+  void OpenLink();       // "打开链接": the selected row's product page in the browser
+  void DeleteProduct();  // "删除这个产品": asks, removes the selected row, saves
+  void Modify();         // "修改": the product dialog, non-modal, on the selected row
+
+ private:
+  RowId SelectedRow() const;
+  void Save();
+
+  QPointer<QTreeWidget> listView_;
+  std::shared_ptr<ProductList> list_;
+  std::shared_ptr<const MarketplaceTable> marketplaces_;
+  Desktop& desktop_;
+  ListFileUi& ui_;
+  std::string programDirectory_;
+  QPointer<QWidget> dialogParent_;
+  std::unique_ptr<QMenu> listMenu_;
+  QPointer<ProductDialog> modifyDialog_;
+};
+
+}  // namespace korvelin

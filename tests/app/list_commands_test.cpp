@@ -1,0 +1,256 @@
+#include "app/list_commands.h"
+
+#include <gtest/gtest.h>
+
+#include "list_test_fixture.h"
+
+namespace korvelin::test {
+namespace {
+
+using ListCommandsTest = ListCommandsFixture;
+
+std::vector<std::string> Numbers(const ProductList& list) {
+  std::vector<std::string> numbers;
+  for (const ProductEntry& row : list.Rows()) numbers.push_back(row.number);
+  return numbers;
+}
+
+std::vector<bool> Checks(const ProductList& list) {
+  std::vector<bool> checks;
+  for (const ProductEntry& row : list.Rows()) checks.push_back(row.monitored);
+  return checks;
+}
+
+TEST_F(ListCommandsTest, ImportLoadsPickedFileSkippingBlankLinesAndExtraFields) {
+  list_->Replace({Entry("1", "旧的", "OLD1", "1", "德国")});
+  const std::string file = PathIn("import.txt");
+  ASSERT_TRUE(WriteFileBytes(file, Ansi("  奶粉A----B00A----60----日本----多余----字段\r\n"
+                                        "\r\n\r\n"
+                                        "短行\r\n"
+                                        "奶粉B----B00B----7----荷兰\r\n  ")));
+  ui_.nextOpenPath = file;
+
+  Click("按钮导入产品");
+
+  EXPECT_EQ(ui_.openCount, 1);
+  EXPECT_EQ(ui_.openDirectory, directory_);
+  EXPECT_EQ(ui_.openFilter, Ansi("文本文件|*.txt"));
+  const std::vector<ProductEntry> rows = list_->Rows();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0], Entry("1", "奶粉A", "B00A", "60", "日本"));
+  EXPECT_EQ(rows[1], Entry("2", "奶粉B", "B00B", "7", "荷兰"));
+  ASSERT_EQ(mirror_.View().topLevelItemCount(), 2);
+  EXPECT_EQ(mirror_.Item(1)->text(kNameColumn), Q("奶粉B"));
+  EXPECT_EQ(ListFile(), Ansi("奶粉A----B00A----60----日本\r\n奶粉B----B00B----7----荷兰\r\n"));
+}
+
+TEST_F(ListCommandsTest, CancelledImportSavesTheListUnchanged) {
+  FillThree(*list_);
+  const std::vector<ProductEntry> before = list_->Rows();
+  ui_.nextOpenPath.clear();
+
+  Click("按钮导入产品");
+
+  EXPECT_EQ(ui_.openCount, 1);
+  EXPECT_EQ(list_->Rows(), before);
+  EXPECT_EQ(ListFile(), Ansi("奶粉一----B001----10----德国\r\n奶粉二----B002----20----日本\r\n"
+                             "奶粉三----B003----30----美国\r\n"));
+}
+
+TEST_F(ListCommandsTest, ExportWritesTheListTextAndOffersToOpenIt) {
+  struct Case {
+    bool empty;
+    QMessageBox::StandardButton answer;
+  };
+  for (const Case& c : {Case{false, QMessageBox::Yes}, Case{false, QMessageBox::No},
+                        Case{true, QMessageBox::Yes}}) {
+    SCOPED_TRACE(c.empty ? "empty list" : (c.answer == QMessageBox::Yes ? "yes" : "no"));
+    if (c.empty) {
+      list_->Clear();
+    } else {
+      FillThree(*list_);
+      // Check state, current price and drop mark are not part of the list text.
+      list_->SetMonitored(list_->IdAt(0), true);
+      list_->SetCell(list_->IdAt(1), kCurrentPriceColumn, "18.5");
+      list_->SetCell(list_->IdAt(1), kDropMarkColumn, Ansi("√"));
+    }
+    desktop_.opened.clear();
+    const std::string target = PathIn(c.empty                        ? "empty.txt"
+                                      : c.answer == QMessageBox::Yes ? "yes.txt"
+                                                                     : "no.txt");
+    FileDialogSeen dialog;
+    BoxSeen question;
+    watcher_.Expect(ChooseFile(QString::fromStdString(AnsiToUtf8(target)), &dialog));
+    watcher_.Expect(Press(c.answer, &question));
+
+    Click("按钮导出产品列表");
+
+    EXPECT_TRUE(dialog.nonNative);
+    EXPECT_EQ(dialog.acceptMode, QFileDialog::AcceptSave);
+    EXPECT_EQ(dialog.directory, QString::fromStdString(AnsiToUtf8(directory_)));
+    EXPECT_EQ(dialog.fileName, Q("监控列表.txt"));
+    EXPECT_EQ(dialog.nameFilters, QStringList{Q("文本文件.txt (*.txt)")});
+    EXPECT_EQ(question.title, Q("信息："));
+    EXPECT_EQ(question.text, Q("导出成功！是否打开查看？"));
+    EXPECT_EQ(question.buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(ReadFileBytes(target),
+              c.empty ? std::string()
+                      : Ansi("奶粉一----B001----10----德国\r\n奶粉二----B002----20----日本\r\n"
+                             "奶粉三----B003----30----美国\r\n"));
+    EXPECT_TRUE(FileExists(target));
+    EXPECT_EQ(desktop_.opened, c.answer == QMessageBox::Yes ? std::vector<std::string>{target}
+                                                            : std::vector<std::string>{});
+  }
+  EXPECT_EQ(watcher_.Unexpected(), 0);
+  EXPECT_EQ(ListFile(), "<none>");  // exporting never writes the list file
+}
+
+TEST_F(ListCommandsTest, CancelledExportWritesNothingAndAsksNothing) {
+  FillThree(*list_);
+  FileDialogSeen dialog;
+  watcher_.Expect(ChooseFile(QString(), &dialog));
+
+  Click("按钮导出产品列表");
+
+  EXPECT_EQ(watcher_.Handled(), 1);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(watcher_.Unexpected(), 0);
+  EXPECT_FALSE(FileExists(PathIn("监控列表.txt")));
+  EXPECT_TRUE(desktop_.opened.empty());
+}
+
+TEST_F(ListCommandsTest, ExportToAnUnwritablePlaceReportsFailureAndAsksNothing) {
+  FillThree(*list_);
+  const std::string target = PathIn("no-such-folder/list.txt");
+  FileDialogSeen dialog;
+  BoxSeen failure;
+  watcher_.Expect(ChooseFile(QString::fromStdString(AnsiToUtf8(target)), &dialog));
+  watcher_.Expect(Press(QMessageBox::Ok, &failure));
+
+  Click("按钮导出产品列表");
+
+  EXPECT_EQ(failure.title, Q("信息："));
+  EXPECT_EQ(failure.text, Q("导出失败！"));
+  EXPECT_EQ(failure.buttons, QMessageBox::Ok);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(watcher_.Unexpected(), 0);
+  EXPECT_FALSE(FileExists(target));
+  EXPECT_TRUE(desktop_.opened.empty());
+}
+
+TEST_F(ListCommandsTest, ClearAsksFirstAndLeavesTheFileSoARestartBringsTheListBack) {
+  FillThree(*list_);
+  ASSERT_TRUE(SaveProductList(*list_, directory_, ui_));
+  const std::vector<ProductEntry> saved = list_->Rows();
+  const std::string file = ListFile();
+
+  BoxSeen refused;
+  watcher_.Expect(Press(QMessageBox::No, &refused));
+  Click("按钮清空产品列表");
+  EXPECT_EQ(refused.title, Q("提醒"));
+  EXPECT_EQ(refused.text, Q("确定要清空列表吗？"));
+  EXPECT_EQ(refused.buttons, QMessageBox::Yes | QMessageBox::No);
+  EXPECT_EQ(list_->Count(), 3);
+
+  BoxSeen accepted;
+  watcher_.Expect(Press(QMessageBox::Yes, &accepted));
+  Click("按钮清空产品列表");
+  EXPECT_EQ(list_->Count(), 0);
+  EXPECT_EQ(mirror_.View().topLevelItemCount(), 0);
+  EXPECT_EQ(ListFile(), file);
+
+  // A restart loads the list file again.
+  ProductList restarted;
+  LoadStartupProductList(restarted, directory_, ui_);
+  EXPECT_EQ(restarted.Rows(), saved);
+}
+
+TEST_F(ListCommandsTest, CheckButtonsSetEveryRowAndNeverSave) {
+  struct Case {
+    const char* button;
+    std::vector<bool> after;
+  };
+  for (const Case& c :
+       {Case{"按钮反选", {false, true, false, true}}, Case{"按钮全选", {true, true, true, true}},
+        Case{"按钮全不选", {false, false, false, false}}}) {
+    SCOPED_TRACE(c.button);
+    list_->Replace({Entry("1", "一", "A", "1", "德国"), Entry("2", "二", "B", "2", "德国"),
+                    Entry("3", "三", "C", "3", "德国"), Entry("4", "四", "D", "4", "德国")});
+    list_->SetMonitored(list_->IdAt(0), true);
+    list_->SetMonitored(list_->IdAt(2), true);
+
+    Click(c.button);
+
+    EXPECT_EQ(Checks(*list_), c.after);
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(mirror_.Item(i)->checkState(0), c.after[i] ? Qt::Checked : Qt::Unchecked);
+    }
+  }
+  EXPECT_EQ(ListFile(), "<none>");
+}
+
+TEST_F(ListCommandsTest, DeleteFromTheListMenuRemovesTheRowAndSaves) {
+  FillThree(*list_);
+  mirror_.Select(1);
+  RightClickList(RowCentre(1));
+  QMenu* menu = commands_.ListMenu();
+  ASSERT_TRUE(menu->isVisible());
+  EXPECT_EQ(menu->title(), Q("列表菜单"));
+  QStringList items;
+  for (QAction* action : menu->actions()) items << action->text();
+  EXPECT_EQ(items, (QStringList{Q("打开链接"), Q("删除这个产品"), Q("修改")}));
+
+  BoxSeen refused;
+  watcher_.Expect(Press(QMessageBox::No, &refused));
+  ChooseMenuItem("删除这个产品");
+  EXPECT_EQ(refused.title, Q("信息："));
+  EXPECT_EQ(refused.text, Q("确定要删除【奶粉二】这个产品吗？"));
+  EXPECT_EQ(refused.buttons, QMessageBox::Yes | QMessageBox::No);
+  EXPECT_EQ(list_->Count(), 3);
+  EXPECT_EQ(ListFile(), "<none>");
+
+  BoxSeen accepted;
+  watcher_.Expect(Press(QMessageBox::Yes, &accepted));
+  mirror_.Select(1);
+  RightClickList(RowCentre(1));
+  ChooseMenuItem("删除这个产品");
+
+  EXPECT_EQ(Numbers(*list_), (std::vector<std::string>{"1", "3"}));
+  ASSERT_EQ(mirror_.View().topLevelItemCount(), 2);
+  EXPECT_EQ(mirror_.Item(1)->text(0), Q("3"));
+  EXPECT_EQ(ListFile(), Ansi("奶粉一----B001----10----德国\r\n奶粉三----B003----30----美国\r\n"));
+}
+
+TEST_F(ListCommandsTest, RightClickWithoutASelectedRowShowsNoMenu) {
+  FillThree(*list_);
+  mirror_.Select(-1);
+  const QPoint below(10, mirror_.View().viewport()->height() - 5);
+  ASSERT_EQ(mirror_.View().itemAt(below), nullptr);
+
+  RightClickList(below);
+
+  EXPECT_FALSE(commands_.ListMenu()->isVisible());
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+}
+
+TEST_F(ListCommandsTest, OpenLinkOpensTheProductPageOfTheRowsMarketplace) {
+  struct Case {
+    const char* country;
+    const char* address;
+  };
+  for (const Case& c : {Case{"日本", "http://www.amazon.co.jp/gp/product/B0CODE"},
+                        Case{"荷兰", "http://www.amazon.nl/dp/B0CODE"},
+                        Case{"波兰", "http://www.amazon.de/dp/B0CODE"}}) {
+    SCOPED_TRACE(c.country);
+    list_->Replace(
+        {Entry("1", "别的", "B0OTHER", "1", "美国"), Entry("2", "产品", "B0CODE", "5", c.country)});
+    desktop_.opened.clear();
+    mirror_.Select(1);
+    RightClickList(RowCentre(1));
+    ChooseMenuItem("打开链接");
+    EXPECT_EQ(desktop_.opened, std::vector<std::string>{c.address});
+  }
+}
+
+}  // namespace
+}  // namespace korvelin::test
