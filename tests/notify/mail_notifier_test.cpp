@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <regex>
@@ -359,6 +362,30 @@ TEST_F(MailNotifierTest, DisconnectForgetsTheConnection) {
   notifier->SendTest();
   EXPECT_EQ(desktop->Messages().back(), "信息：邮件发送失败！");
   EXPECT_TRUE(smtp.Messages().empty());
+}
+
+TEST_F(MailNotifierTest, DisconnectDoesNotWaitForAMailInProgress) {
+  testing::FakeSmtp smtp;
+  auto notifier = MakeNotifier(smtp.Port());
+  notifier->Connect();
+  std::promise<void> released;
+  std::shared_future<void> release = released.get_future().share();
+  std::atomic<bool> releasedInTime{false};
+  smtp.SetOnMessage([&](const testing::SmtpMessage&) {
+    // Hold the mail until the main thread's Disconnect has returned (or give up).
+    releasedInTime = release.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+  });
+  std::thread alert([&] { notifier->SendAlert("s", "b", "to@qq.com"); });
+  while (smtp.Messages().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  notifier->Disconnect();  // the program ends while the mail is on its way
+  released.set_value();
+  alert.join();
+  EXPECT_TRUE(releasedInTime);
+  EXPECT_EQ(Literals(log->Entries()).back(), kSent);
+
+  notifier->SendTest();  // the connection opened before the close is gone
+  EXPECT_EQ(desktop->Messages().back(), "信息：邮件发送失败！");
+  EXPECT_EQ(smtp.Messages().size(), 1u);
 }
 
 TEST_F(MailNotifierTest, StartTlsIsUsedWhenOfferedSoThePasswordNeverGoesInClear) {
