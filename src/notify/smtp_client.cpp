@@ -142,6 +142,10 @@ CurlEasy OpenSession(const SmtpEndpoint& endpoint, const SmtpLogin& login) {
   curl_easy_setopt(h, CURLOPT_PASSWORD, login.password.c_str());
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, endpoint.connectTimeoutMs);
   curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, endpoint.totalTimeoutMs);
+  // libcurl waits for the reply to the closing QUIT outside the total time-out (two minutes
+  // by default); no single reply may take longer than the whole session is allowed.
+  curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+                   std::max(1L, (endpoint.totalTimeoutMs + 999) / 1000));
   // STARTTLS whenever the server offers it; a server without it is used as it is.
   curl_easy_setopt(h, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
   curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
