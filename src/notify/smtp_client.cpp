@@ -52,7 +52,8 @@ std::string Base64(std::string_view bytes) {
   return out;
 }
 
-// Header values may not carry line breaks of their own.
+// Header values may not carry line breaks of their own: CR and LF are dropped, so a value
+// can never start a header or an SMTP command (nor, decoded, a subject line) of its own.
 std::string HeaderValue(std::string_view value) {
   std::string out;
   for (char c : value) {
@@ -165,7 +166,7 @@ std::string ComposeMail(const std::string& from, const std::string& to, const st
   mail += "Date: " + DateHeader() + "\r\n";
   mail += "From: <" + HeaderValue(from) + ">\r\n";
   mail += "To: <" + HeaderValue(to) + ">\r\n";
-  mail += "Subject: " + EncodedSubject(subject) + "\r\n";
+  mail += "Subject: " + EncodedSubject(HeaderValue(subject)) + "\r\n";
   mail += "Message-ID: " + MessageId(from) + "\r\n";
   mail += "MIME-Version: 1.0\r\n";
   mail += "Content-Type: text/plain; charset=GB2312\r\n";

@@ -344,6 +344,33 @@ TEST_F(MailNotifierTest, SendAlertWithInvalidSettingsUsesWhateverConnectionExist
   }
 }
 
+TEST_F(MailNotifierTest, LineBreaksInAddressesAndSubjectAddNoCommandOrHeader) {
+  // Line breaks are dropped from every header value and envelope address.
+  settings->SetText(Edit::Sender, "user@qq.com\r\nBcc: spy@x.cn");
+  testing::FakeSmtp smtp;
+  MakeNotifier(smtp.Port())
+      ->SendAlert(Ansi("甲\r\nBcc: spy@x.cn\r\n\r\nforged"), "b", "to@qq.com\r\nRCPT TO:<spy@x.cn>");
+
+  EXPECT_EQ(Literals(log->Entries()).back(), kSent);
+  const auto messages = smtp.Messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].recipients.size(), 1u);
+  int mailCommands = 0;
+  int rcptCommands = 0;
+  for (const auto& command : smtp.Commands()) {
+    mailCommands += command.line.starts_with("MAIL") ? 1 : 0;
+    rcptCommands += command.line.starts_with("RCPT") ? 1 : 0;
+  }
+  EXPECT_EQ(mailCommands, 1);
+  EXPECT_EQ(rcptCommands, 1);
+  const std::string& data = messages[0].data;
+  EXPECT_EQ(testing::MailHeader(data, "Bcc"), "");
+  EXPECT_EQ(testing::MailHeader(data, "From"), "<user@qq.comBcc:spy@x.cn>");
+  EXPECT_EQ(testing::MailHeader(data, "To"), "<to@qq.comRCPT TO:<spy@x.cn>>");
+  EXPECT_EQ(testing::DecodeMailSubject(data), Ansi("甲Bcc: spy@x.cnforged"));
+  EXPECT_EQ(testing::DecodeMailBody(data), "b");
+}
+
 TEST_F(MailNotifierTest, SendAlertWithRefusedLoginLogsThreeFailures) {
   testing::FakeSmtpOptions options;
   options.accept = [](const std::string&, const std::string&) { return false; };
