@@ -9,6 +9,7 @@
 #include <ctime>
 #include <memory>
 #include <random>
+#include <string_view>
 
 #include "monitor/page_fetcher.h"
 
@@ -131,6 +132,16 @@ size_t ReadUpload(char* buffer, size_t size, size_t count, void* user) {
 
 size_t DiscardReply(char*, size_t size, size_t count, void*) { return size * count; }
 
+// Sets *user when the server answers 235 (authentication succeeded). libcurl hands every
+// reply line to this callback as incoming header data.
+int NoteAuthenticated(CURL*, curl_infotype type, char* data, size_t size, void* user) {
+  if (type == CURLINFO_HEADER_IN && size >= 4 && std::string_view(data, 3) == "235" &&
+      (data[3] == ' ' || data[3] == '-')) {
+    *static_cast<bool*>(user) = true;
+  }
+  return 0;
+}
+
 // An easy handle set up for one session with the server and the login.
 CurlEasy OpenSession(const SmtpEndpoint& endpoint, const SmtpLogin& login) {
   InitHttp();
@@ -182,7 +193,13 @@ bool VerifySmtpLogin(const SmtpEndpoint& endpoint, const SmtpLogin& login) {
   if (!curl) return false;
   // With neither sender nor recipients, libcurl logs in and sends this one command.
   curl_easy_setopt(curl.get(), CURLOPT_CUSTOMREQUEST, "NOOP");
-  return curl_easy_perform(curl.get()) == CURLE_OK;
+  // libcurl skips the login silently when the server offers no AUTH; only a login the
+  // server accepted counts.
+  bool authenticated = false;
+  curl_easy_setopt(curl.get(), CURLOPT_DEBUGFUNCTION, NoteAuthenticated);
+  curl_easy_setopt(curl.get(), CURLOPT_DEBUGDATA, &authenticated);
+  curl_easy_setopt(curl.get(), CURLOPT_VERBOSE, 1L);
+  return curl_easy_perform(curl.get()) == CURLE_OK && authenticated;
 }
 
 std::string SendSmtpMail(const SmtpEndpoint& endpoint, const SmtpLogin& login,

@@ -197,6 +197,16 @@ struct InvalidSettings {
   std::string recipient;
 };
 
+TEST_F(MailNotifierTest, AServerThatOffersNoAuthenticationDoesNotCountAsConnected) {
+  testing::FakeSmtpOptions options;
+  options.authMechanisms = "";
+  testing::FakeSmtp smtp(options);
+  MakeNotifier(smtp.Port())->Connect();
+  EXPECT_EQ(Literals(log->Entries()), (std::vector<std::string>{kConnecting, kConnectFailed}));
+  EXPECT_EQ(desktop->Messages(), (std::vector<std::string>{"信息：连接邮箱失败！"}));
+  EXPECT_EQ(smtp.AcceptedCount(), 1);
+}
+
 TEST_F(MailNotifierTest, InvalidSettingsOnlyFlickerTheCaption) {
   const InvalidSettings cases[] = {
       {"sender at its initial text", "@qq.com", "secret", "to@qq.com"},
