@@ -413,7 +413,8 @@ TEST_F(MailNotifierTest, DisconnectDoesNotWaitForAMailInProgress) {
     releasedInTime = release.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
   });
   std::thread alert([&] { notifier->SendAlert("s", "b", "to@qq.com"); });
-  while (smtp.Messages().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  for (int i = 0; i < 4000 && smtp.Messages().empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   notifier->Disconnect();  // the program ends while the mail is on its way
   released.set_value();
   alert.join();
