@@ -31,6 +31,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -94,11 +95,15 @@ struct Transfer {
   std::string body;
   std::string headers;
   bool tooLarge = false;
+  // When a byte last went out or came in (see OnProgress).
+  std::chrono::steady_clock::time_point lastActivity = std::chrono::steady_clock::now();
+  curl_off_t uploaded = 0;
 };
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
   auto* transfer = static_cast<Transfer*>(user);
   const size_t bytes = size * count;
+  transfer->lastActivity = std::chrono::steady_clock::now();
   if (transfer->body.size() + bytes > kMaxBodyBytes) {
     transfer->tooLarge = true;
     return 0;  // ends the transfer with a write error
@@ -110,12 +115,31 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
 size_t OnHeader(char* data, size_t size, size_t count, void* user) {
   auto* transfer = static_cast<Transfer*>(user);
   const size_t bytes = size * count;
+  transfer->lastActivity = std::chrono::steady_clock::now();
   std::string_view line(data, bytes);
   // A new status line starts the head of a new reply (after a redirect or an interim
   // reply): only the final reply's head is handed back.
   if (line.substr(0, 5) == "HTTP/") transfer->headers.clear();
   transfer->headers.append(line);
   return bytes;
+}
+
+// The receive (and send) time-out of the request object: the transfer ends once no byte has
+// gone out or come in for the limit, however long the whole page takes on a slow line.
+// libcurl calls this at least once a second while the transfer waits.
+struct StallLimit {
+  Transfer* transfer;
+  std::chrono::milliseconds limit;
+};
+
+int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploadedNow) {
+  auto* stall = static_cast<StallLimit*>(user);
+  const auto now = std::chrono::steady_clock::now();
+  if (uploadedNow != stall->transfer->uploaded) {
+    stall->transfer->uploaded = uploadedNow;
+    stall->transfer->lastActivity = now;
+  }
+  return now - stall->transfer->lastActivity > stall->limit ? 1 : 0;  // 1 aborts
 }
 
 // Settings both routines share.
@@ -278,6 +302,7 @@ std::string FetchViaRequestObject(const std::string& address, int timeoutSeconds
   // A store for this request alone: cookies set along a redirect chain go with it.
   curl_easy_setopt(easy.get(), CURLOPT_COOKIEFILE, "");
 
+  StallLimit stall{&transfer, std::chrono::milliseconds(kDefaultTimeoutMs)};
   if (timeoutSeconds == -1) {
     // The client's own defaults, plus the stall guard every request has.
     curl_easy_setopt(easy.get(), CURLOPT_CONNECTTIMEOUT, kStallSeconds);
@@ -288,8 +313,12 @@ std::string FetchViaRequestObject(const std::string& address, int timeoutSeconds
     if (timeoutSeconds >= 1) {
       ms = std::min<long>(timeoutSeconds, kLargestTimeoutSeconds) * 1000L;
     }
+    // T for name resolution and connect together, then T for every wait on the server.
     curl_easy_setopt(easy.get(), CURLOPT_CONNECTTIMEOUT_MS, ms);
-    curl_easy_setopt(easy.get(), CURLOPT_TIMEOUT_MS, ms);
+    stall.limit = std::chrono::milliseconds(ms);
+    curl_easy_setopt(easy.get(), CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(easy.get(), CURLOPT_XFERINFODATA, &stall);
+    curl_easy_setopt(easy.get(), CURLOPT_NOPROGRESS, 0L);
   }
 
   // Each line goes as "name: value", both trimmed, in order; a line with an empty value

@@ -26,7 +26,8 @@ std::string ExtractReplyCookies(const std::string& replyHeaders);
 void MergeCookies(std::string& sent, std::string& reply);
 
 // A GET bounded by a time-out: -1 libcurl's defaults, >= 1 that many seconds, anything
-// else 15 s; for the connect and for the whole receive. Returns the body bytes.
+// else 15 s; for the connect and for every wait on the server (no byte going out or
+// coming in for that long), not for the whole transfer. Returns the body bytes.
 std::string FetchViaRequestObject(const std::string& address, int timeoutSeconds);
 
 // method: 0 GET, 1 POST, 2 HEAD, other 0. `cookies` may be null (then a shared automatic

@@ -9,7 +9,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/fake_marketplace.h"
@@ -183,6 +185,61 @@ TEST_F(PageFetcherTest, ASlowServerBeyondTheTimeOutGivesAnEmptyBody) {
   EXPECT_EQ(FetchViaRequestObject(Url("/slow/4000/product-reviews/B00D8V0972"), 1), "");
   // The same page within the time-out comes through.
   EXPECT_EQ(FetchViaRequestObject(Url("/slow/100/product-reviews/B00D8V0972"), 3), PageOfCode());
+}
+
+// One connection on loopback answered with a head at once and then its body one byte at a
+// time, `gapMs` apart: a slow line that never stalls.
+class TricklingServer {
+ public:
+  TricklingServer(std::string body, int gapMs) {
+    listener_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
+    listen(listener_, 1);
+    port_ = ntohs(addr.sin_port);
+    thread_ = std::thread([this, body = std::move(body), gapMs] {
+      const int connection = accept(listener_, nullptr, nullptr);
+      if (connection < 0) return;
+      std::string request;
+      char buffer[4096];
+      while (request.find("\r\n\r\n") == std::string::npos) {
+        const ssize_t got = recv(connection, buffer, sizeof buffer, 0);
+        if (got <= 0) break;
+        request.append(buffer, static_cast<std::size_t>(got));
+      }
+      const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: " +
+                               std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n";
+      bool open = send(connection, head.data(), head.size(), MSG_NOSIGNAL) > 0;
+      for (std::size_t i = 0; open && i < body.size(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
+        open = send(connection, body.data() + i, 1, MSG_NOSIGNAL) > 0;
+      }
+      close(connection);
+    });
+  }
+  ~TricklingServer() {
+    shutdown(listener_, SHUT_RDWR);
+    thread_.join();
+    close(listener_);
+  }
+  std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
+
+ private:
+  int listener_ = -1;
+  int port_ = 0;
+  std::thread thread_;
+};
+
+TEST(PageFetcherTimeOut, BoundsEachWaitNotTheWholeTransfer) {
+  // Every byte comes well within the 1 s time-out, the whole body takes about 3 s: a slow
+  // line delivers the page instead of timing out.
+  const std::string body = "0123456789abcde";
+  TricklingServer server(body, 200);
+  EXPECT_EQ(FetchViaRequestObject(server.Url(), 1), body);
 }
 
 TEST_F(PageFetcherTest, FailuresGiveAnEmptyBodyFromBothRoutines) {
