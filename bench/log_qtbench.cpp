@@ -8,13 +8,13 @@
 // baseline is not run at 1 000 000: at 100 000 entries it already holds about 35 bytes of
 // memory per byte of log (about 3.5 GB at a million entries).
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 
 #include "app/log_view.h"
 #include "app/text_convert.h"
@@ -79,13 +79,21 @@ void BM_LogViewAppend(benchmark::State& state) {
   korvelin::LogView view;
   RunAppend(state, view, [](korvelin::LogView& v, const std::string& e) { v.Append(e); });
 }
-BENCHMARK(BM_LogViewAppend)->Arg(1000)->Arg(1000000)->Iterations(20000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LogViewAppend)
+    ->Arg(1000)
+    ->Arg(1000000)
+    ->Iterations(20000)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_PlainTextEditAppend(benchmark::State& state) {
   QPlainTextEdit edit;
   RunAppend(state, edit, AppendToPlainText);
 }
-BENCHMARK(BM_PlainTextEditAppend)->Arg(1000)->Arg(100000)->Iterations(2000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlainTextEditAppend)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Iterations(2000)
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

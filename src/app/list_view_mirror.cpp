@@ -58,10 +58,9 @@ QTreeWidget* CreateProductListView(QWidget* parent) {
 ListViewMirror::ListViewMirror(std::shared_ptr<UiBridge> bridge,
                                std::weak_ptr<ProductList> products, QTreeWidget* view)
     : bridge_(std::move(bridge)), products_(std::move(products)), view_(view) {
-  itemChanged_ = QObject::connect(view, &QTreeWidget::itemChanged, view,
-                                  [this](QTreeWidgetItem* item, int column) {
-                                    OnItemChanged(item, column);
-                                  });
+  itemChanged_ =
+      QObject::connect(view, &QTreeWidget::itemChanged, view,
+                       [this](QTreeWidgetItem* item, int column) { OnItemChanged(item, column); });
   Rebuild();
 }
 
@@ -104,7 +103,8 @@ void ListViewMirror::Rebuild() {
   items_.clear();
   if (products) {
     const std::vector<RowId> ids = products->Ids();
-    for (int i = 0; i < static_cast<int>(ids.size()); ++i) Insert(i, ids[static_cast<std::size_t>(i)]);
+    for (int i = 0; i < static_cast<int>(ids.size()); ++i)
+      Insert(i, ids[static_cast<std::size_t>(i)]);
   }
   updating_ = false;
 }

@@ -196,8 +196,8 @@ void LogView::paintEvent(QPaintEvent*) {
     if (from != to && line >= from.line && line <= to.line) {
       const std::string_view bytes = LineBytes(line);
       const int startChar = line == from.line ? CharIndexOfByte(bytes, from.byte) : 0;
-      const int endChar = line == to.line ? CharIndexOfByte(bytes, to.byte)
-                                          : static_cast<int>(text.size());
+      const int endChar =
+          line == to.line ? CharIndexOfByte(bytes, to.byte) : static_cast<int>(text.size());
       const int x0 = left + fontMetrics().horizontalAdvance(text.left(startChar));
       int x1 = left + fontMetrics().horizontalAdvance(text.left(endChar));
       if (line != to.line) x1 += fontMetrics().averageCharWidth();  // the line break
@@ -227,8 +227,8 @@ void LogView::resizeEvent(QResizeEvent* event) {
 }
 
 LogView::Position LogView::PositionAt(const QPoint& point) const {
-  const int line = std::clamp(verticalScrollBar()->value() + point.y() / LineHeight(), 0,
-                              LineCount() - 1);
+  const int line =
+      std::clamp(verticalScrollBar()->value() + point.y() / LineHeight(), 0, LineCount() - 1);
   const QString text = LineText(line);
   const int x = point.x() - kMargin;
   int chars = 0;

@@ -28,7 +28,7 @@ class LogView : public QAbstractScrollArea {
   // into view. Nothing is added or removed around it. UI thread only.
   void Append(std::string_view entry);
 
-  std::string Text() const;           // all bytes, exactly as appended
+  std::string Text() const;  // all bytes, exactly as appended
   std::size_t ByteCount() const { return byteCount_; }
   int LineCount() const { return static_cast<int>(lines_.size()); }  // rows on screen
   // Caret position as a byte offset into Text().

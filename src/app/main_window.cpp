@@ -158,8 +158,8 @@ QIcon ProgramIcon() {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setBrush(QColor(0xE8, 0x6A, 0x10));
     painter.setPen(Qt::NoPen);
-    painter.drawRoundedRect(QRectF(size * 0.06, size * 0.06, size * 0.88, size * 0.88),
-                            size * 0.18, size * 0.18);
+    painter.drawRoundedRect(QRectF(size * 0.06, size * 0.06, size * 0.88, size * 0.88), size * 0.18,
+                            size * 0.18);
     painter.setPen(QPen(Qt::white, std::max(1.0, size * 0.09)));
     painter.drawLine(QPointF(size * 0.25, size * 0.35), QPointF(size * 0.5, size * 0.7));
     painter.drawLine(QPointF(size * 0.5, size * 0.7), QPointF(size * 0.75, size * 0.35));
@@ -207,7 +207,8 @@ MainWindow::MainWindow(const MainWindowOptions& options) : QWidget(nullptr), opt
     // Controls are placed relative to the tab control; the canvas sits where the tab
     // control's corner is, seen from the page.
     canvas_[page] = new QWidget(pageWidget);
-    tabs_->addTab(pageWidget, page == 0 ? QStringLiteral("监控设置") : QStringLiteral("邮箱设置/帮助"));
+    tabs_->addTab(pageWidget,
+                  page == 0 ? QStringLiteral("监控设置") : QStringLiteral("邮箱设置/帮助"));
     pageWidget->installEventFilter(this);
   }
   if (auto* stack = tabs_->findChild<QStackedWidget*>()) stack->installEventFilter(this);
@@ -252,13 +253,15 @@ void MainWindow::BuildPage0(QWidget* c) {
       {u"选择框短息通知", u"开启短信提醒(3条/天)", {16, 78, 140, 17}, false, true, Tick::Sms},
       {u"选择框超时跳过", u"超时", {213, 105, 44, 24}, false, true, Tick::Timeout},
   };
-  for (const CheckSpec& spec : checks) MakeCheck(c, spec)->setProperty("setting", static_cast<int>(spec.setting));
+  for (const CheckSpec& spec : checks)
+    MakeCheck(c, spec)->setProperty("setting", static_cast<int>(spec.setting));
   static const EditSpec edits[] = {
       {u"编辑框手机号码", u"", {166, 75, 113, 22}, false, Edit::Phone},
       {u"编辑框频率", u"5", {73, 107, 24, 20}, true, Edit::Frequency},
       {u"编辑框超时跳过", u"15", {262, 106, 24, 20}, false, Edit::Timeout},
   };
-  for (const EditSpec& spec : edits) MakeEdit(c, spec)->setProperty("setting", static_cast<int>(spec.setting));
+  for (const EditSpec& spec : edits)
+    MakeEdit(c, spec)->setProperty("setting", static_cast<int>(spec.setting));
   static const LabelSpec labels[] = {
       {u"标签1", u"监控频率：", {16, 111, 56, 13}, false, false},
       {u"标签12", u"秒跳过", {291, 109, 40, 16}, false, false},
@@ -316,17 +319,20 @@ void MainWindow::BuildPage1(QWidget* c) {
       {u"标签5", u"收件邮箱：", {11, 88, 57, 24}, false, false},
       {u"标签6", u"注：发件邮箱与收件邮箱可以为同一个。", {34, 130, 216, 16}, true, false},
   };
-  for (const LabelSpec& spec : mailLabels) MakeLabel(mail, spec)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  for (const LabelSpec& spec : mailLabels)
+    MakeLabel(mail, spec)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   static const EditSpec mailEdits[] = {
       {u"编辑框发件邮箱", u"@qq.com", {76, 18, 117, 24}, true, Edit::Sender},
       {u"编辑框发件密码", u"", {76, 54, 117, 24}, true, Edit::Password},
       {u"编辑框收件邮箱", u"", {76, 89, 117, 24}, true, Edit::Recipient},
   };
-  for (const EditSpec& spec : mailEdits) MakeEdit(mail, spec)->setProperty("setting", static_cast<int>(spec.setting));
+  for (const EditSpec& spec : mailEdits)
+    MakeEdit(mail, spec)->setProperty("setting", static_cast<int>(spec.setting));
   auto* password = mail->findChild<QLineEdit*>(QStringLiteral("编辑框发件密码"));
   password->setEchoMode(QLineEdit::Password);
   password->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));  // "*"
-  MakeCheck(mail, {u"选择框显示密码", u"显示密码", {206, 58, 71, 20}, false, true, Tick::ShowPassword})
+  MakeCheck(mail,
+            {u"选择框显示密码", u"显示密码", {206, 58, 71, 20}, false, true, Tick::ShowPassword})
       ->setProperty("setting", static_cast<int>(Tick::ShowPassword));
   MakeButton(mail, {u"按钮重新链接邮件", u"连 接", {206, 90, 64, 24}, true});
   MakeButton(mail, {u"按钮发送测试邮件", u"发送测试邮件", {82, 156, 87, 27}, true});
@@ -339,8 +345,11 @@ void MainWindow::BuildPage1(QWidget* c) {
       {u"标签8", u"②.进入【账户】选项卡", {14, 132, 141, 24}, false, false},
       {u"标签9", u"③.往下面拉，开启【POP3/SMTP、IMAP/SMTP】服务", {14, 264, 469, 24}, false, false},
       {u"标签10",
-       u"注：如果发现邮箱一直连接失败，可能是由于SMTP服务没有开启，\n    根据上面的步骤，进入QQ邮箱开启后即可使用。",
-       {18, 390, 360, 40}, true, false},
+       u"注：如果发现邮箱一直连接失败，可能是由于SMTP服务没有开启，\n    "
+       u"根据上面的步骤，进入QQ邮箱开启后即可使用。",
+       {18, 390, 360, 40},
+       true,
+       false},
   };
   for (const LabelSpec& spec : helpLabels) MakeLabel(help, spec);
   static const PictureSpec helpPictures[] = {
@@ -354,8 +363,11 @@ void MainWindow::BuildPage1(QWidget* c) {
   sms->setObjectName(QStringLiteral("分组框3"));
   sms->setGeometry(21, 241, 288, 224);
   MakePicture(sms, {u"图片框4", ":/help/help_4.bmp", {16, 25, 257, 143}});
-  MakeLabel(sms, {u"标签11", u"注：如果手机突然收到类似上面的短信，\n    证明有产品降价了。",
-                  {21, 179, 227, 31}, true, false});
+  MakeLabel(sms, {u"标签11",
+                  u"注：如果手机突然收到类似上面的短信，\n    证明有产品降价了。",
+                  {21, 179, 227, 31},
+                  true,
+                  false});
 }
 
 void MainWindow::BuildTray() {
@@ -410,13 +422,13 @@ void MainWindow::BuildContext() {
   // The ledger box shows the ledger's current text; a change from a worker is handed to the
   // UI thread, which reads the text afresh, so the box never ends on an older text.
   std::weak_ptr<AlertLedger> ledger = context->ledger;
-  context->ledger->SetListener([bridge = bridge_, ledger, box = QPointer<QPlainTextEdit>(ledgerBox_)](
-                                   const std::string&) {
-    bridge->Run([ledger, box] {
-      const auto current = ledger.lock();
-      if (box && current) box->setPlainText(ToQString(current->Text()));
-    });
-  });
+  context->ledger->SetListener(
+      [bridge = bridge_, ledger, box = QPointer<QPlainTextEdit>(ledgerBox_)](const std::string&) {
+        bridge->Run([ledger, box] {
+          const auto current = ledger.lock();
+          if (box && current) box->setPlainText(ToQString(current->Text()));
+        });
+      });
 
   context->mirror = std::make_unique<ListViewMirror>(bridge_, context->products, listView_);
   mirror_ = context->mirror.get();
@@ -433,12 +445,10 @@ void MainWindow::BuildContext() {
   // The mail buttons start their operation on a thread of its own; nobody waits for it.
   auto* page1Connect = page1->findChild<QPushButton*>(QStringLiteral("按钮重新链接邮件"));
   auto* page1Test = page1->findChild<QPushButton*>(QStringLiteral("按钮发送测试邮件"));
-  connect(page1Connect, &QPushButton::clicked, this, [mail = context_->mail] {
-    std::thread([mail] { mail->Connect(); }).detach();
-  });
-  connect(page1Test, &QPushButton::clicked, this, [mail = context_->mail] {
-    std::thread([mail] { mail->SendTest(); }).detach();
-  });
+  connect(page1Connect, &QPushButton::clicked, this,
+          [mail = context_->mail] { std::thread([mail] { mail->Connect(); }).detach(); });
+  connect(page1Test, &QPushButton::clicked, this,
+          [mail = context_->mail] { std::thread([mail] { mail->SendTest(); }).detach(); });
   listFileUi_ = std::make_unique<QtListFileUi>(this);
 }
 
@@ -450,7 +460,8 @@ void MainWindow::BindSettings() {
     if (!setting.isValid()) continue;
     const auto tick = static_cast<Tick>(setting.toInt());
     settings->SetTicked(tick, box->isChecked());
-    connect(box, &QCheckBox::toggled, this, [settings, tick](bool on) { settings->SetTicked(tick, on); });
+    connect(box, &QCheckBox::toggled, this,
+            [settings, tick](bool on) { settings->SetTicked(tick, on); });
   }
   for (QLineEdit* edit : findChildren<QLineEdit*>()) {
     const QVariant setting = edit->property("setting");
@@ -538,25 +549,34 @@ void MainWindow::PrepareTrayMenu() {
   exitAction_->setVisible(true);
 }
 
-bool MainWindow::ShowTrayBalloon(const std::string& title, const std::string& message,
-                                 int iconKind, int displayMilliseconds) {
+bool MainWindow::ShowTrayBalloon(const std::string& title, const std::string& message, int iconKind,
+                                 int displayMilliseconds) {
   // The notice holds at most 63 bytes of title and 255 of message; longer texts are cut at
   // the last whole character.
   const QString shownTitle = ToQString(CutAnsiText(title, 63));
   const QString shownMessage =
       ToQString(CutAnsiText(message, 255)).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  if (!options_.useTray || shutDown_ || !tray_->isVisible() || !QSystemTrayIcon::supportsMessages()) {
+  if (!options_.useTray || shutDown_ || !tray_->isVisible() ||
+      !QSystemTrayIcon::supportsMessages()) {
     return false;
   }
   QSystemTrayIcon::MessageIcon icon = QSystemTrayIcon::Information;
   switch (iconKind) {
-    case 0: icon = QSystemTrayIcon::NoIcon; break;
-    case 2: icon = QSystemTrayIcon::Warning; break;
-    case 3: icon = QSystemTrayIcon::Critical; break;
-    default: break;
+    case 0:
+      icon = QSystemTrayIcon::NoIcon;
+      break;
+    case 2:
+      icon = QSystemTrayIcon::Warning;
+      break;
+    case 3:
+      icon = QSystemTrayIcon::Critical;
+      break;
+    default:
+      break;
   }
   // 0 leaves the display time to the desktop; Qt's own default is 10 s.
-  tray_->showMessage(shownTitle, shownMessage, icon, displayMilliseconds > 0 ? displayMilliseconds : 10000);
+  tray_->showMessage(shownTitle, shownMessage, icon,
+                     displayMilliseconds > 0 ? displayMilliseconds : 10000);
   return true;
 }
 

@@ -38,8 +38,8 @@ void QtDesktop::OpenAddress(const std::string& address) {
   bridge_->Run([text] { QDesktopServices::openUrl(AddressToUrl(text)); });
 }
 
-bool QtDesktop::ShowTrayBalloon(const std::string& title, const std::string& message,
-                                int iconKind, int displayMilliseconds) {
+bool QtDesktop::ShowTrayBalloon(const std::string& title, const std::string& message, int iconKind,
+                                int displayMilliseconds) {
   // A bounded hand-off: the worker waits for the UI thread at most two seconds, and not at
   // all once the window has closed.
   return bridge_->Call<bool>(
@@ -72,7 +72,9 @@ void QtDesktop::ShowMessage(const std::string& text, const std::string& title) {
 
 QtMailControls::QtMailControls(std::shared_ptr<UiBridge> bridge, QPushButton* connectButton,
                                QPushButton* testButton, QCheckBox* mailAlerts)
-    : bridge_(std::move(bridge)), connect_(connectButton), test_(testButton),
+    : bridge_(std::move(bridge)),
+      connect_(connectButton),
+      test_(testButton),
       mailAlerts_(mailAlerts) {}
 
 void QtMailControls::SetConnectButton(const std::string& caption, bool enabled) {

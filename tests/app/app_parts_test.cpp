@@ -48,7 +48,8 @@ TEST(PeriodTimerTest, FollowsTheTimerRule) {
 TEST(PumpedWaitTest, RunsTheEventLoopOnTheUiThreadOnly) {
   QObject target;
   bool ran = false;
-  QMetaObject::invokeMethod(&target, [&] { ran = true; }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      &target, [&] { ran = true; }, Qt::QueuedConnection);
   EXPECT_TRUE(PumpedWait(1));
   EXPECT_TRUE(ran);  // queued work was handled while waiting
   bool waited = true;
@@ -73,7 +74,7 @@ TEST(TextConvertTest, CutsAtTheLastWholeCharacter) {
   std::string chinese;
   for (int i = 0; i < 40; ++i) chinese += Ansi("价");  // 80 bytes
   const CutCase cases[] = {
-      {chinese, 63, chinese.substr(0, 62)},         // never half a character
+      {chinese, 63, chinese.substr(0, 62)},  // never half a character
       {"A" + chinese, 63, ("A" + chinese).substr(0, 63)},
       {chinese.substr(0, 62), 63, chinese.substr(0, 62)},
       {std::string(300, 'x'), 255, std::string(255, 'x')},
@@ -86,9 +87,11 @@ TEST(TextConvertTest, CutsAtTheLastWholeCharacter) {
     EXPECT_LE(cut.size(), c.max);
   }
   // A long product name as a balloon title: still readable text, 63 bytes at most.
-  const std::string title = CutAnsiText(Ansi("德国爱他美婴幼儿配方奶粉一段八百克装六罐特惠组合限时抢购活动进行中请勿错过"), 63);
+  const std::string title = CutAnsiText(
+      Ansi("德国爱他美婴幼儿配方奶粉一段八百克装六罐特惠组合限时抢购活动进行中请勿错过"), 63);
   EXPECT_LE(title.size(), 63u);
-  EXPECT_EQ(ToQString(title), QString::fromUtf8("德国爱他美婴幼儿配方奶粉一段八百克装六罐特惠组合限时抢购活动进"));
+  EXPECT_EQ(ToQString(title),
+            QString::fromUtf8("德国爱他美婴幼儿配方奶粉一段八百克装六罐特惠组合限时抢购活动进"));
 }
 
 TEST(WaveTest, ReadsTheAlarmSoundsFormat) {
@@ -127,9 +130,8 @@ TEST(UiBridgeTest, HandsWorkToTheUiThreadUntilClosed) {
   EXPECT_TRUE(bridge->Run([&] { ++ran; }));
   EXPECT_EQ(ran, 1);  // at once on the UI thread
 
-  auto answer = std::async(std::launch::async, [bridge] {
-    return bridge->Call<int>([] { return 42; }, -1);
-  });
+  auto answer =
+      std::async(std::launch::async, [bridge] { return bridge->Call<int>([] { return 42; }, -1); });
   EXPECT_TRUE(QTest::qWaitFor(
       [&] { return answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 5000));
   EXPECT_EQ(answer.get(), 42);

@@ -1,12 +1,13 @@
 // The list view follows the product list: columns and headers, rows inserted and removed on
 // the UI thread, cell writes from check threads, and the user's ticks written back.
+#include "app/list_view_mirror.h"
+
 #include <gtest/gtest.h>
 
 #include <QHeaderView>
 #include <QTest>
 #include <thread>
 
-#include "app/list_view_mirror.h"
 #include "app/text_convert.h"
 #include "common/code_page.h"
 

@@ -1,5 +1,7 @@
 // The activity log box: entries are appended whole, byte for byte, at the end, from any
 // thread; the caret and the view follow the newest entry.
+#include "app/log_view.h"
+
 #include <gtest/gtest.h>
 
 #include <QScrollBar>
@@ -7,7 +9,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/log_view.h"
 #include "app/qt_ports.h"
 #include "app/text_convert.h"
 #include "app/ui_bridge.h"
@@ -20,8 +21,10 @@ TEST(LogViewTest, AppendsExactlyTheGivenBytesAtTheEnd) {
   LogView view;
   view.resize(312, 433);
   view.show();
-  const std::string first = "2026-12-11 10:00:00" + Ansi("\r\n爱他美1 - 价格：54.99 ---- 耗时:120\r\n\r\n");
-  const std::string second = "2026-12-11 10:00:01" + Ansi("监控停止\r\n仍有线程在工作中，整等待停止...\r\n");
+  const std::string first =
+      "2026-12-11 10:00:00" + Ansi("\r\n爱他美1 - 价格：54.99 ---- 耗时:120\r\n\r\n");
+  const std::string second =
+      "2026-12-11 10:00:01" + Ansi("监控停止\r\n仍有线程在工作中，整等待停止...\r\n");
   const std::string third = "1765418400000{\"success\":true}";  // no line break of its own
   view.Append(first);
   view.Append(second);
@@ -103,7 +106,8 @@ TEST(LogViewTest, EntriesFromWorkerThreadsArriveWholeAndInTheirThreadsOrder) {
   const std::size_t total = [&] {
     std::size_t bytes = 0;
     for (int t = 0; t < kThreads; ++t) {
-      for (int i = 0; i < kEntries; ++i) bytes += ("T" + std::to_string(t) + ":" + std::to_string(i)).size() + entryBytes;
+      for (int i = 0; i < kEntries; ++i)
+        bytes += ("T" + std::to_string(t) + ":" + std::to_string(i)).size() + entryBytes;
     }
     return bytes;
   }();

@@ -1,6 +1,8 @@
 // The main window on the offscreen platform: every control of both pages, the setting
 // handlers and the settings store, the tray menu, the balloon, the scheduler's controls,
 // start-up and shutdown.
+#include "app/main_window.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -21,7 +23,6 @@
 #include <thread>
 
 #include "app/log_view.h"
-#include "app/main_window.h"
 #include "app/period_timer.h"
 #include "app/product_dialog.h"
 #include "app/text_convert.h"
@@ -58,9 +59,10 @@ class MainWindowTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowTest, WindowTitleSizeAndTabControl) {
-  EXPECT_EQ(window->windowTitle(),
-            U("Korvelin - 测试版 - 同一产品10分钟内不重复报警 - 监控范围(亚马逊)：中国 | 德国 | 日本 | "
-              "美国 | 加拿大 | 英国 | 法国 | 意大利 | 荷兰"));
+  EXPECT_EQ(
+      window->windowTitle(),
+      U("Korvelin - 测试版 - 同一产品10分钟内不重复报警 - 监控范围(亚马逊)：中国 | 德国 | 日本 | "
+        "美国 | 加拿大 | 英国 | 法国 | 意大利 | 荷兰"));
   EXPECT_EQ(window->size(), QSize(kClientWidth, kClientHeight));
   EXPECT_EQ(window->minimumSize(), window->maximumSize());
   const Qt::WindowFlags flags = window->windowFlags();
@@ -85,6 +87,7 @@ struct ControlCase {
   bool centred;
 };
 
+// clang-format off
 const ControlCase kControls[] = {
     {"选择框报警", "QCheckBox", "开启声音提醒", {16, 27, 96, 24}, nullptr, true, 1, false, false},
     {"选择框开启邮件通知", "QCheckBox", "开启邮件通知", {141, 29, 93, 19}, nullptr, false, 0, false, false},
@@ -133,6 +136,7 @@ const ControlCase kControls[] = {
     {"图片框4", "QLabel", nullptr, {16, 25, 257, 143}, "分组框3", true, -1, false, false},
     {"标签11", "QLabel", "注：如果手机突然收到类似上面的短信，\n    证明有产品降价了。", {21, 179, 227, 31}, "分组框3", true, -1, false, false},
 };
+// clang-format on
 
 QString Caption(QWidget* widget) {
   if (auto* b = qobject_cast<QAbstractButton*>(widget)) return b->text();
@@ -176,7 +180,8 @@ TEST_F(MainWindowTest, EveryControlHasItsKindCaptionPlaceAndStartState) {
       }
       if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
         EXPECT_EQ(edit->echoMode(), c.password ? QLineEdit::Password : QLineEdit::Normal);
-        EXPECT_EQ(edit->alignment() & Qt::AlignHorizontal_Mask, c.centred ? Qt::AlignHCenter : Qt::AlignLeft);
+        EXPECT_EQ(edit->alignment() & Qt::AlignHorizontal_Mask,
+                  c.centred ? Qt::AlignHCenter : Qt::AlignLeft);
       }
     }
   }
@@ -399,12 +404,14 @@ TEST_F(MainWindowTest, MessagesFromWorkersAppearWithoutOwnerAndDoNotBlock) {
   auto desktop = window->Context()->desktop;
   std::thread([desktop] { desktop->ShowMessage(Ansi("连接邮箱成功！"), Ansi("信息：")); }).join();
   QMessageBox* box = nullptr;
-  EXPECT_TRUE(QTest::qWaitFor([&] {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) box = b;
-    }
-    return box != nullptr;
-  }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+          if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) box = b;
+        }
+        return box != nullptr;
+      },
+      5000));
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(box->windowTitle(), U("信息："));
   EXPECT_EQ(box->text(), U("连接邮箱成功！"));
@@ -459,19 +466,23 @@ TEST(MainWindowMailTest, MailButtonsRunOnTheirOwnThreadsAndUpdateTheControls) {
 
   connectButton->click();
   QMessageBox* box = nullptr;
-  ASSERT_TRUE(QTest::qWaitFor([&] { return (box = VisibleMessageBox(U("连接邮箱成功！"))) != nullptr; }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return (box = VisibleMessageBox(U("连接邮箱成功！"))) != nullptr; }, 10000));
   EXPECT_EQ(box->windowTitle(), U("信息："));
   box->close();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return connectButton->isEnabled() && connectButton->text() == U("连 接"); }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return connectButton->isEnabled() && connectButton->text() == U("连 接"); }, 5000));
   EXPECT_TRUE(mailAlerts->isEnabled());
   const std::string log = window.findChild<LogView*>(U("编辑框日志"))->Text();
-  EXPECT_NE(log.find(Ansi("\r\n邮件通讯服务器连接成功，邮件通知功能正常...\r\n")), std::string::npos);
+  EXPECT_NE(log.find(Ansi("\r\n邮件通讯服务器连接成功，邮件通知功能正常...\r\n")),
+            std::string::npos);
 
   auto* testButton = window.findChild<QPushButton*>(U("按钮发送测试邮件"));
   testButton->click();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !smtp.Messages().empty(); }, 10000));
   EXPECT_EQ(smtp.Messages().front().recipients, std::vector<std::string>{"you@qq.com"});
-  EXPECT_TRUE(QTest::qWaitFor([&] { return testButton->isEnabled() && testButton->text() == U("发送测试邮件"); }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return testButton->isEnabled() && testButton->text() == U("发送测试邮件"); }, 5000));
   for (QWidget* w : QApplication::topLevelWidgets()) {
     if (qobject_cast<QMessageBox*>(w)) w->close();
   }
@@ -516,7 +527,8 @@ TEST(MainWindowStartTest, StartLoadsTheListFileWhenItExists) {
   window.Start(directory);
   auto* view = window.findChild<QTreeWidget*>(U("超级列表框监控列表"));
   ASSERT_EQ(view->topLevelItemCount(), 1);
-  const QStringList expected = {U("1"), U("奶粉"), U("B00D8V0972"), QString(), U("60"), U("德国"), QString()};
+  const QStringList expected = {U("1"),  U("奶粉"), U("B00D8V0972"), QString(),
+                                U("60"), U("德国"), QString()};
   for (int c = 0; c < 7; ++c) EXPECT_EQ(view->topLevelItem(0)->text(c), expected[c]) << c;
 }
 
