@@ -198,13 +198,6 @@ TEST(DispatchAlerts, StoppedBeforehandRunsNoKeyedChannel) {
   EXPECT_TRUE(engine.desktop->Calls("open").empty());
 }
 
-class NoMailControls : public MailControls {
- public:
-  void SetConnectButton(const std::string&, bool) override {}
-  void SetTestButton(const std::string&, bool) override {}
-  void SetMailAlertsEnabled(bool) override {}
-};
-
 // The SMS and mail channels with the real notifiers against the loopback gateway and SMTP
 // server: one SMS for two products (shared key), one mail each, SMS before mail, exact texts.
 TEST(DispatchAlertsThreaded, RealSmsAndMailChannels) {
@@ -232,8 +225,8 @@ TEST(DispatchAlertsThreaded, RealSmsAndMailChannels) {
   engine.context->sms =
       std::make_shared<SmsNotifier>(engine.log, SmsGateway{gateway.Endpoint(), "k3y"});
   engine.context->mail = std::make_shared<MailNotifier>(
-      engine.context->settings, engine.log, engine.desktop, std::make_shared<NoMailControls>(),
-      MailServer{"127.0.0.1", smtp.Port()});
+      engine.context->settings, engine.log, engine.desktop,
+      std::make_shared<testing::RecordingMailControls>(), MailServer{"127.0.0.1", smtp.Port()});
 
   const std::string first = Ansi("爱他美1");
   const std::string second = Ansi("日本奶粉");
