@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -205,16 +204,9 @@ TEST(DispatchAlertsThreaded, RealSmsAndMailChannels) {
   testing::FakeSmtp smtp;
   ASSERT_TRUE(gateway.Ok());
   ASSERT_TRUE(smtp.Ok());
-  std::mutex mutex;
-  std::vector<std::string> order;
-  gateway.SetOnRequest([&](const testing::GatewayRequest&) {
-    std::lock_guard lock(mutex);
-    order.push_back("sms");
-  });
-  smtp.SetOnMessage([&](const testing::SmtpMessage&) {
-    std::lock_guard lock(mutex);
-    order.push_back("mail");
-  });
+  testing::TextRecord order;
+  gateway.SetOnRequest([&](const testing::GatewayRequest&) { order.Add("sms"); });
+  smtp.SetOnMessage([&](const testing::SmtpMessage&) { order.Add("mail"); });
 
   TestEngine engine = MakeTestEngine(kHost);
   TickOnly(engine, {Tick::Sms, Tick::MailAlerts});
@@ -233,7 +225,7 @@ TEST(DispatchAlertsThreaded, RealSmsAndMailChannels) {
   DispatchAlerts(engine.context, first, "B00D8V0972", engine.marketplace("德国"));
   DispatchAlerts(engine.context, second, "B0JP", engine.marketplace("日本"));
 
-  EXPECT_EQ(order, (std::vector<std::string>{"sms", "mail", "mail"}));
+  EXPECT_EQ(order.Items(), (std::vector<std::string>{"sms", "mail", "mail"}));
   const auto requests = gateway.Requests();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(testing::ParseForm(requests[0].body).at("phone"), "+8613800138000");

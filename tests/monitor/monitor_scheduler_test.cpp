@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>

@@ -6,7 +6,6 @@
 #include <chrono>
 #include <future>
 #include <memory>
-#include <mutex>
 #include <regex>
 #include <string>
 #include <thread>

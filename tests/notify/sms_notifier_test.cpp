@@ -3,12 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "common/code_page.h"
-#include "common/ports.h"
 #include "support/fake_gateway.h"
 #include "support/loopback_server.h"
 #include "support/recording_ports.h"
