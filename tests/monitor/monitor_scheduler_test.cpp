@@ -196,6 +196,7 @@ TEST(MonitorSchedulerThreaded, AtMost256ChecksRunAtOnce) {
   hanging.Close();
   ASSERT_TRUE(engine.WaitUntilIdle(std::chrono::seconds(60)));
   // Every started check logged its two entries (no price: the connection was reset).
+  engine.log->WaitForEntries(2u * MonitorScheduler::kMaxRunningChecks, std::chrono::seconds(10));
   EXPECT_EQ(engine.log->Entries().size(), 2u * MonitorScheduler::kMaxRunningChecks);
 
   // With the checks over, a new tick starts checks again (the port now refuses at once, so

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -40,6 +41,17 @@ class MemoryLog : public ActivityLog {
  public:
   void Append(const std::string& entry) override { entries_.Add(entry); }
   std::vector<std::string> Entries() const { return entries_.Items(); }
+  // Waits, at most `limit`, until the log holds `count` entries; false on time-out. A check
+  // gives back its running count before it appends its no-price entry, so a test that
+  // waited for the count to reach 0 may still have entries on their way.
+  bool WaitForEntries(std::size_t count, std::chrono::milliseconds limit) const {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (entries_.Items().size() < count) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+  }
 
  private:
   TextRecord entries_;
