@@ -6,6 +6,7 @@
 #include <chrono>
 #include <future>
 #include <memory>
+#include <optional>
 #include <regex>
 #include <string>
 #include <thread>
@@ -15,6 +16,7 @@
 #include "common/ports.h"
 #include "common/settings.h"
 #include "support/fake_smtp.h"
+#include "support/log_stamp.h"
 #include "support/loopback_server.h"
 #include "support/recording_ports.h"
 
@@ -35,17 +37,10 @@ const std::string kSendFailed = "\r\n邮件通知发送失败！\r\n";
 // The log entries as the literal after their date-time stamp (UTF-8); a stamp that is not
 // a date-time text shows up as "BAD STAMP".
 std::vector<std::string> Literals(const std::vector<std::string>& entries) {
-  static const std::regex stamp(
-      "^\\d{4}年\\d{1,2}月\\d{1,2}日(\\d{1,2}时(\\d{1,2}分(\\d{1,2}秒)?)?)?");
   std::vector<std::string> out;
   for (const std::string& entry : entries) {
-    const std::string utf8 = AnsiToUtf8(entry);
-    std::smatch match;
-    if (std::regex_search(utf8, match, stamp)) {
-      out.push_back(match.suffix().str());
-    } else {
-      out.push_back("BAD STAMP " + utf8);
-    }
+    const std::optional<std::string> rest = testing::TextAfterStamp(entry);
+    out.push_back(rest ? AnsiToUtf8(*rest) : "BAD STAMP " + AnsiToUtf8(entry));
   }
   return out;
 }
