@@ -7,16 +7,14 @@
 #include <QMessageBox>
 #include <QTreeWidget>
 
-#include "common/code_page.h"
+#include "app/qt_list_file_ui.h"
+#include "app/text_convert.h"
 #include "common/files.h"
 #include "products/list_file.h"
 
 namespace korvelin {
 namespace {
 
-// Code page 936 <-> QString at the widget boundary.
-QString ToQt(const std::string& ansi) { return QString::fromStdString(AnsiToUtf8(ansi)); }
-std::string FromQt(const QString& text) { return Ansi(text.toStdString()); }
 QString Utf8(const char* text) { return QString::fromUtf8(text); }
 
 // The texts of the list commands (UTF-8 here; the widgets take them as they are).
@@ -33,13 +31,6 @@ constexpr const char* kListMenu = "列表菜单";
 constexpr const char* kOpenLinkItem = "打开链接";
 constexpr const char* kDeleteItem = "删除这个产品";
 constexpr const char* kModifyItem = "修改";
-
-// A filter in the form "description|pattern" as Qt shows it: "description (pattern)".
-QString QtNameFilter(const QString& filter) {
-  const int bar = filter.indexOf(QLatin1Char('|'));
-  if (bar < 0) return filter;
-  return filter.left(bar) + QStringLiteral(" (") + filter.mid(bar + 1) + QLatin1Char(')');
-}
 
 // A message box without owner window; true when the user answered Yes.
 bool AskYesNo(const char* title, const QString& question) {
@@ -132,11 +123,11 @@ void ListCommands::Export() {
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setDirectory(ToQt(programDirectory_));
-  dialog.setNameFilter(QtNameFilter(Utf8(kExportFilter)));
+  dialog.setDirectory(ToQString(programDirectory_));
+  dialog.setNameFilter(ToQtNameFilter(Utf8(kExportFilter)));
   dialog.selectFile(Utf8(kExportFileName));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  const std::string path = FromQt(dialog.selectedFiles().front());
+  const std::string path = ToAnsi(dialog.selectedFiles().front());
 
   if (!WriteFileBytes(path, text)) {
     // Nothing was written, so there is nothing to offer to open.
@@ -174,7 +165,8 @@ void ListCommands::DeleteProduct() {
   const RowId id = SelectedRow();
   const std::optional<ProductEntry> row = list_->RowById(id);
   if (!row) return;
-  const QString question = Utf8(kDeleteQuestionStart) + ToQt(row->name) + Utf8(kDeleteQuestionEnd);
+  const QString question =
+      Utf8(kDeleteQuestionStart) + ToQString(row->name) + Utf8(kDeleteQuestionEnd);
   if (!AskYesNo(kInfoTitle, question)) return;
   // The row is found again by its identity: the other rows keep their numbers.
   const int index = list_->IndexOf(id);

@@ -8,15 +8,12 @@
 #include <array>
 #include <string>
 
+#include "app/text_convert.h"
 #include "common/code_page.h"
 #include "common/text.h"
 
 namespace korvelin {
 namespace {
-
-// Code page 936 <-> QString at the widget boundary.
-QString ToQt(const std::string& ansi) { return QString::fromStdString(AnsiToUtf8(ansi)); }
-std::string FromQt(const QString& text) { return Ansi(text.toStdString()); }
 
 // The country list, in item order; the first one that equals a row's country is selected.
 constexpr std::array<const char*, 9> kCountries = {"德国", "日本", "美国",   "加拿大", "英国",
@@ -87,9 +84,9 @@ ProductDialog::ProductDialog(std::shared_ptr<ProductList> list, RowId row,
 void ProductDialog::FillFromRow() {
   const std::optional<ProductEntry> entry = list_->RowById(row_);
   if (!entry) return;
-  nameBox_->setText(ToQt(entry->name));
-  codeBox_->setText(ToQt(entry->code));
-  priceBox_->setText(ToQt(entry->targetPrice));
+  nameBox_->setText(ToQString(entry->name));
+  codeBox_->setText(ToQString(entry->code));
+  priceBox_->setText(ToQString(entry->targetPrice));
   for (int i = 0; i < static_cast<int>(kCountries.size()); ++i) {
     if (entry->country == Ansi(kCountries[i])) {
       countryBox_->setCurrentIndex(i);
@@ -99,14 +96,14 @@ void ProductDialog::FillFromRow() {
 }
 
 void ProductDialog::Confirm() {
-  const std::string name = TrimSpaces(FromQt(nameBox_->text()));
-  const std::string code = RemoveSpaces(FromQt(codeBox_->text()));
-  const std::string price = RemoveSpaces(FromQt(priceBox_->text()));
-  nameBox_->setText(ToQt(name));
-  codeBox_->setText(ToQt(code));
-  priceBox_->setText(ToQt(price));
+  const std::string name = TrimSpaces(ToAnsi(nameBox_->text()));
+  const std::string code = RemoveSpaces(ToAnsi(codeBox_->text()));
+  const std::string price = RemoveSpaces(ToAnsi(priceBox_->text()));
+  nameBox_->setText(ToQString(name));
+  codeBox_->setText(ToQString(code));
+  priceBox_->setText(ToQString(price));
   if (name.empty() || code.empty() || price.empty()) return;
-  const std::string country = FromQt(countryBox_->currentText());
+  const std::string country = ToAnsi(countryBox_->currentText());
 
   if (row_ != 0) {
     // The row is addressed by its identity: when it was removed or replaced meanwhile,

@@ -43,23 +43,48 @@ void MonitorScheduler::StopMonitoring() {
   controls_.SetStopEnabled(false);
 }
 
-void MonitorScheduler::MonitoringTick() {
-  lastTickStarted_ = 0;
-  const std::vector<RowId> ids = context_->products->MonitoredIds();
+void MonitorScheduler::LaunchChecks(const std::shared_ptr<MonitorContext>& context,
+                                    const std::vector<RowId>& ids, TickLaunch& launch) {
   for (const RowId id : ids) {
+    if (context->MonitoringStopped.load() != 0) break;
     // The count is taken before the thread exists, so the bound holds exactly even while
     // earlier checks end and new ones start.
-    RunningCheckToken token = RunningCheckToken::TryTake(context_, kMaxRunningChecks);
+    RunningCheckToken token = RunningCheckToken::TryTake(context, kMaxRunningChecks);
     if (!token.held()) break;
     try {
-      std::thread([context = context_, id, token = std::move(token)]() mutable {
+      std::thread([context, id, token = std::move(token)]() mutable {
         CheckRow(context, id, std::move(token));
       }).detach();
-      ++lastTickStarted_;
+      launch.started.fetch_add(1);
     } catch (const std::system_error&) {
       // No thread for this row on this tick; the token went down with the failed start.
     }
   }
+  launch.finished.store(true);
+}
+
+void MonitorScheduler::MonitoringTick() {
+  auto launch = std::make_shared<TickLaunch>();
+  lastTick_ = launch;
+  std::vector<RowId> ids = context_->products->MonitoredIds();
+  if (ids.empty()) {
+    launch->finished.store(true);
+    return;
+  }
+  try {
+    std::thread([context = context_, ids = std::move(ids), launch]() {
+      LaunchChecks(context, ids, *launch);
+    }).detach();
+  } catch (const std::system_error&) {
+    // The ids went down with the thread that could not be made: read them again and start
+    // the checks here.
+    LaunchChecks(context_, context_->products->MonitoredIds(), *launch);
+  }
+}
+
+std::optional<int> MonitorScheduler::LastTickStarted() const {
+  if (!lastTick_ || !lastTick_->finished.load()) return std::nullopt;
+  return lastTick_->started.load();
 }
 
 void MonitorScheduler::ShowRunningCount() {

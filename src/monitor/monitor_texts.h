@@ -8,10 +8,10 @@
 
 namespace korvelin::monitor_texts {
 
-#define KORVELIN_MONITOR_TEXT(Name, Utf8)     \
-  inline const std::string& Name() {          \
+#define KORVELIN_MONITOR_TEXT(Name, Utf8)       \
+  inline const std::string& Name() {            \
     static const std::string text = Ansi(Utf8); \
-    return text;                              \
+    return text;                                \
   }
 
 // Check entries: T "\r\n" name " - 价格：" price " ---- 耗时:" ms "\r\n\r\n" (the first colon is
@@ -34,8 +34,8 @@ inline const std::string& PriceEnd() {
   return text;
 }
 
-// Scheduler entries: start T "\r\n" frequency "秒后进行监控~\r\n"; stop T "监控停止\r\n..." (nothing
-// between T and 监控停止).
+// Scheduler entries: start T "\r\n" frequency "秒后进行监控~\r\n"; stop T "监控停止\r\n..."
+// (nothing between T and 监控停止).
 KORVELIN_MONITOR_TEXT(StartSuffix, "秒后进行监控~\r\n")
 KORVELIN_MONITOR_TEXT(StopEntryText, "监控停止\r\n仍有线程在工作中，整等待停止...\r\n")
 KORVELIN_MONITOR_TEXT(RunningCountCaption, "当前监控数：")

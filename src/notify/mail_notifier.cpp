@@ -1,5 +1,6 @@
 #include "notify/mail_notifier.h"
 
+#include <atomic>
 #include <optional>
 
 #include "common/code_page.h"
@@ -66,6 +67,11 @@ struct MailNotifier::State {
   // libcurl speaks SMTP one session per mail, so the open connection is the login that the
   // last successful open verified; every send logs in with it again.
   std::optional<SmtpLogin> connection;
+  // Disconnect runs on the UI thread at program end and must not wait for a mail in
+  // progress, so it takes no lock: it counts a close, and a connection opened before that
+  // count changed (or while an open was under way) counts as closed.
+  std::atomic<unsigned> closeCount{0};
+  unsigned openedAtClose = 0;
 
   MailAccount ReadAccount() const {
     return MailAccount{RemoveSpaces(settings->Text(Edit::Sender)),
@@ -88,9 +94,13 @@ struct MailNotifier::State {
     Log(Texts().logConnecting);
     storedSender = account.sender;
     connection.reset();  // opening closes the previous connection; a failed open leaves none
+    const unsigned closesBefore = closeCount.load();
     const SmtpLogin login{account.sender, account.password};
     const bool opened = VerifySmtpLogin(endpoint, login);
-    if (opened) connection = login;
+    if (opened) {
+      connection = login;
+      openedAtClose = closesBefore;
+    }
     Log(opened ? Texts().logConnected : Texts().logConnectFailed);
     return opened;
   }
@@ -98,7 +108,7 @@ struct MailNotifier::State {
   // True when the mail went out through the open connection. Caller holds mutex.
   bool SendLocked(const std::string& subject, const std::string& body,
                   const std::string& recipient) {
-    if (!connection) return false;
+    if (!connection || openedAtClose != closeCount.load()) return false;
     const std::string mail = ComposeMail(storedSender, recipient, subject, body);
     return SendSmtpMail(endpoint, *connection, storedSender, recipient, mail).empty();
   }
@@ -164,9 +174,6 @@ void MailNotifier::SendAlert(const std::string& subject, const std::string& body
   s.Log(sent ? Texts().logSent : Texts().logSendFailed);
 }
 
-void MailNotifier::Disconnect() {
-  std::lock_guard lock(state_->mutex);
-  state_->connection.reset();
-}
+void MailNotifier::Disconnect() { state_->closeCount.fetch_add(1); }
 
 }  // namespace korvelin

@@ -35,6 +35,7 @@ class MailNotifier {
   void Connect();
   void SendTest();
   void SendAlert(const std::string& subject, const std::string& body, const std::string& recipient);
+  // Closes the connection at program end; never waits for a mail in progress.
   void Disconnect();
 
  private:

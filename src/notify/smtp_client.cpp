@@ -9,6 +9,7 @@
 #include <ctime>
 #include <memory>
 #include <random>
+#include <string_view>
 
 #include "monitor/page_fetcher.h"
 
@@ -52,7 +53,8 @@ std::string Base64(std::string_view bytes) {
   return out;
 }
 
-// Header values may not carry line breaks of their own.
+// Header values may not carry line breaks of their own: CR and LF are dropped, so a value
+// can never start a header or an SMTP command (nor, decoded, a subject line) of its own.
 std::string HeaderValue(std::string_view value) {
   std::string out;
   for (char c : value) {
@@ -130,6 +132,16 @@ size_t ReadUpload(char* buffer, size_t size, size_t count, void* user) {
 
 size_t DiscardReply(char*, size_t size, size_t count, void*) { return size * count; }
 
+// Sets *user when the server answers 235 (authentication succeeded). libcurl hands every
+// reply line to this callback as incoming header data.
+int NoteAuthenticated(CURL*, curl_infotype type, char* data, size_t size, void* user) {
+  if (type == CURLINFO_HEADER_IN && size >= 4 && std::string_view(data, 3) == "235" &&
+      (data[3] == ' ' || data[3] == '-')) {
+    *static_cast<bool*>(user) = true;
+  }
+  return 0;
+}
+
 // An easy handle set up for one session with the server and the login.
 CurlEasy OpenSession(const SmtpEndpoint& endpoint, const SmtpLogin& login) {
   InitHttp();
@@ -142,6 +154,10 @@ CurlEasy OpenSession(const SmtpEndpoint& endpoint, const SmtpLogin& login) {
   curl_easy_setopt(h, CURLOPT_PASSWORD, login.password.c_str());
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, endpoint.connectTimeoutMs);
   curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, endpoint.totalTimeoutMs);
+  // libcurl waits for the reply to the closing QUIT outside the total time-out (two minutes
+  // by default); no single reply may take longer than the whole session is allowed.
+  curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+                   std::max(1L, (endpoint.totalTimeoutMs + 999) / 1000));
   // STARTTLS whenever the server offers it; a server without it is used as it is.
   curl_easy_setopt(h, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
   curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
@@ -161,7 +177,7 @@ std::string ComposeMail(const std::string& from, const std::string& to, const st
   mail += "Date: " + DateHeader() + "\r\n";
   mail += "From: <" + HeaderValue(from) + ">\r\n";
   mail += "To: <" + HeaderValue(to) + ">\r\n";
-  mail += "Subject: " + EncodedSubject(subject) + "\r\n";
+  mail += "Subject: " + EncodedSubject(HeaderValue(subject)) + "\r\n";
   mail += "Message-ID: " + MessageId(from) + "\r\n";
   mail += "MIME-Version: 1.0\r\n";
   mail += "Content-Type: text/plain; charset=GB2312\r\n";
@@ -177,7 +193,13 @@ bool VerifySmtpLogin(const SmtpEndpoint& endpoint, const SmtpLogin& login) {
   if (!curl) return false;
   // With neither sender nor recipients, libcurl logs in and sends this one command.
   curl_easy_setopt(curl.get(), CURLOPT_CUSTOMREQUEST, "NOOP");
-  return curl_easy_perform(curl.get()) == CURLE_OK;
+  // libcurl skips the login silently when the server offers no AUTH; only a login the
+  // server accepted counts.
+  bool authenticated = false;
+  curl_easy_setopt(curl.get(), CURLOPT_DEBUGFUNCTION, NoteAuthenticated);
+  curl_easy_setopt(curl.get(), CURLOPT_DEBUGDATA, &authenticated);
+  curl_easy_setopt(curl.get(), CURLOPT_VERBOSE, 1L);
+  return curl_easy_perform(curl.get()) == CURLE_OK && authenticated;
 }
 
 std::string SendSmtpMail(const SmtpEndpoint& endpoint, const SmtpLogin& login,

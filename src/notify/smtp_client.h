@@ -24,7 +24,8 @@ struct SmtpLogin {
 std::string ComposeMail(const std::string& from, const std::string& to, const std::string& subject,
                         const std::string& body);
 
-// True when the server greeted, accepted the login and answered a harmless command.
+// True when the server greeted, accepted the login (a server that offers no
+// authentication fails) and answered a harmless command.
 bool VerifySmtpLogin(const SmtpEndpoint& endpoint, const SmtpLogin& login);
 
 // Sends `message` (from ComposeMail) from `from` to `to`. The empty text on success,

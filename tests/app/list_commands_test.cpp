@@ -28,30 +28,30 @@ TEST_F(ListCommandsTest, ImportLoadsPickedFileSkippingBlankLinesAndExtraFields) 
                                         "\r\n\r\n"
                                         "短行\r\n"
                                         "奶粉B----B00B----7----荷兰\r\n  ")));
-  ui_.nextOpenPath = file;
 
-  Click("按钮导入产品");
+  const FileDialogSeen dialog = ImportThroughDialog(file);
 
-  EXPECT_EQ(ui_.openCount, 1);
-  EXPECT_EQ(ui_.openDirectory, directory_);
-  EXPECT_EQ(ui_.openFilter, Ansi("文本文件|*.txt"));
+  EXPECT_EQ(watcher_.Handled(), 1);
+  EXPECT_TRUE(dialog.nonNative);
+  EXPECT_EQ(dialog.acceptMode, QFileDialog::AcceptOpen);
+  EXPECT_EQ(dialog.directory, QString::fromStdString(AnsiToUtf8(directory_)));
+  EXPECT_EQ(dialog.nameFilters, QStringList{Q("文本文件 (*.txt)")});
   const std::vector<ProductEntry> rows = list_->Rows();
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0], Entry("1", "奶粉A", "B00A", "60", "日本"));
   EXPECT_EQ(rows[1], Entry("2", "奶粉B", "B00B", "7", "荷兰"));
-  ASSERT_EQ(mirror_.View().topLevelItemCount(), 2);
-  EXPECT_EQ(mirror_.Item(1)->text(kNameColumn), Q("奶粉B"));
+  ASSERT_EQ(View().topLevelItemCount(), 2);
+  EXPECT_EQ(Item(1)->text(kNameColumn), Q("奶粉B"));
   EXPECT_EQ(ListFile(), Ansi("奶粉A----B00A----60----日本\r\n奶粉B----B00B----7----荷兰\r\n"));
 }
 
 TEST_F(ListCommandsTest, CancelledImportSavesTheListUnchanged) {
   FillThree(*list_);
   const std::vector<ProductEntry> before = list_->Rows();
-  ui_.nextOpenPath.clear();
 
-  Click("按钮导入产品");
+  ImportThroughDialog("");
 
-  EXPECT_EQ(ui_.openCount, 1);
+  EXPECT_EQ(watcher_.Handled(), 1);
   EXPECT_EQ(list_->Rows(), before);
   EXPECT_EQ(ListFile(), Ansi("奶粉一----B001----10----德国\r\n奶粉二----B002----20----日本\r\n"
                              "奶粉三----B003----30----美国\r\n"));
@@ -156,7 +156,7 @@ TEST_F(ListCommandsTest, ClearAsksFirstAndLeavesTheFileSoARestartBringsTheListBa
   watcher_.Expect(Press(QMessageBox::Yes, &accepted));
   Click("按钮清空产品列表");
   EXPECT_EQ(list_->Count(), 0);
-  EXPECT_EQ(mirror_.View().topLevelItemCount(), 0);
+  EXPECT_EQ(View().topLevelItemCount(), 0);
   EXPECT_EQ(ListFile(), file);
 
   // A restart loads the list file again.
@@ -183,7 +183,7 @@ TEST_F(ListCommandsTest, CheckButtonsSetEveryRowAndNeverSave) {
 
     EXPECT_EQ(Checks(*list_), c.after);
     for (int i = 0; i < 4; ++i) {
-      EXPECT_EQ(mirror_.Item(i)->checkState(0), c.after[i] ? Qt::Checked : Qt::Unchecked);
+      EXPECT_EQ(Item(i)->checkState(0), c.after[i] ? Qt::Checked : Qt::Unchecked);
     }
   }
   EXPECT_EQ(ListFile(), "<none>");
@@ -191,7 +191,7 @@ TEST_F(ListCommandsTest, CheckButtonsSetEveryRowAndNeverSave) {
 
 TEST_F(ListCommandsTest, DeleteFromTheListMenuRemovesTheRowAndSaves) {
   FillThree(*list_);
-  mirror_.Select(1);
+  Select(1);
   RightClickList(RowCentre(1));
   QMenu* menu = commands_.ListMenu();
   ASSERT_TRUE(menu->isVisible());
@@ -211,21 +211,21 @@ TEST_F(ListCommandsTest, DeleteFromTheListMenuRemovesTheRowAndSaves) {
 
   BoxSeen accepted;
   watcher_.Expect(Press(QMessageBox::Yes, &accepted));
-  mirror_.Select(1);
+  Select(1);
   RightClickList(RowCentre(1));
   ChooseMenuItem("删除这个产品");
 
   EXPECT_EQ(Numbers(*list_), (std::vector<std::string>{"1", "3"}));
-  ASSERT_EQ(mirror_.View().topLevelItemCount(), 2);
-  EXPECT_EQ(mirror_.Item(1)->text(0), Q("3"));
+  ASSERT_EQ(View().topLevelItemCount(), 2);
+  EXPECT_EQ(Item(1)->text(0), Q("3"));
   EXPECT_EQ(ListFile(), Ansi("奶粉一----B001----10----德国\r\n奶粉三----B003----30----美国\r\n"));
 }
 
 TEST_F(ListCommandsTest, RightClickWithoutASelectedRowShowsNoMenu) {
   FillThree(*list_);
-  mirror_.Select(-1);
-  const QPoint below(10, mirror_.View().viewport()->height() - 5);
-  ASSERT_EQ(mirror_.View().itemAt(below), nullptr);
+  Select(-1);
+  const QPoint below(10, View().viewport()->height() - 5);
+  ASSERT_EQ(View().itemAt(below), nullptr);
 
   RightClickList(below);
 
@@ -245,7 +245,7 @@ TEST_F(ListCommandsTest, OpenLinkOpensTheProductPageOfTheRowsMarketplace) {
     list_->Replace(
         {Entry("1", "别的", "B0OTHER", "1", "美国"), Entry("2", "产品", "B0CODE", "5", c.country)});
     desktop_.opened.clear();
-    mirror_.Select(1);
+    Select(1);
     RightClickList(RowCentre(1));
     ChooseMenuItem("打开链接");
     EXPECT_EQ(desktop_.opened, std::vector<std::string>{c.address});

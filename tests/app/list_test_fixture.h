@@ -1,6 +1,7 @@
-// Shared pieces of the list command and product dialog tests: the seven list buttons in a
-// window, the list view mirror, an in-memory desktop and list file UI, a program directory
-// of its own, and a watcher that answers the modal dialogs a command opens.
+// Shared pieces of the list command and product dialog tests: a window with the seven list
+// buttons and the real list view and its mirror, the real list file UI (open dialog, message
+// box), an in-memory desktop, a program directory of its own, and a watcher that answers the
+// modal dialogs a command opens.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -26,9 +27,11 @@
 #include <vector>
 
 #include "app/list_commands.h"
+#include "app/list_view_mirror.h"
+#include "app/qt_list_file_ui.h"
+#include "app/ui_bridge.h"
 #include "common/code_page.h"
 #include "common/files.h"
-#include "list_view_mirror.h"
 #include "products/product_store.h"
 
 namespace korvelin::test {
@@ -46,27 +49,6 @@ class RecordingDesktop : public Desktop {
   void ShowMessage(const std::string&, const std::string&) override {}
 
   std::vector<std::string> opened;
-};
-
-// The open dialog answers with `nextOpenPath` (empty: cancelled).
-class MemoryListFileUi : public ListFileUi {
- public:
-  std::string ChooseOpenFile(const std::string& directory, const std::string& filter) override {
-    ++openCount;
-    openDirectory = directory;
-    openFilter = filter;
-    return nextOpenPath;
-  }
-  void ShowMessage(const std::string& text, const std::string& title) override {
-    messages.push_back(title + "|" + text);
-  }
-  void ProcessPendingEvents() override { QCoreApplication::processEvents(); }
-
-  std::string nextOpenPath;
-  int openCount = 0;
-  std::string openDirectory;
-  std::string openFilter;
-  std::vector<std::string> messages;
 };
 
 // Answers the modal widgets that come up, in order: each handler gets the next modal widget
@@ -191,10 +173,14 @@ class ListCommandsFixture : public ::testing::Test {
  protected:
   ListCommandsFixture()
       : list_(std::make_shared<ProductList>()),
-        mirror_(list_),
         directory_(dir_.path().toStdString()),
-        commands_(&mirror_.View(), list_, std::make_shared<const MarketplaceTable>(), desktop_, ui_,
+        ui_(&window_),
+        view_(CreateProductListView(&window_)),
+        bridge_(std::make_shared<UiBridge>(&window_)),
+        mirror_(bridge_, list_, view_),
+        commands_(view_, list_, std::make_shared<const MarketplaceTable>(), desktop_, ui_,
                   directory_, &window_) {
+    list_->SetListener(&mirror_);
     auto* layout = new QVBoxLayout(&window_);
     for (const char* name : {"按钮导入产品", "按钮加入一个产品", "按钮清空产品列表",
                              "按钮导出产品列表", "按钮全选", "按钮全不选", "按钮反选"}) {
@@ -202,14 +188,30 @@ class ListCommandsFixture : public ::testing::Test {
       button->setObjectName(Q(name));
       layout->addWidget(button);
     }
+    layout->addWidget(view_);
     commands_.ConnectControls(&window_);
     ModifyMode() = 0;  // as at start-up
+    window_.resize(520, 640);
     window_.show();
-    mirror_.View().show();
   }
   ~ListCommandsFixture() override {
+    list_->SetListener(nullptr);
     // Dialogs deleted on close are released before the next test.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+
+  QTreeWidget& View() { return *view_; }
+  QTreeWidgetItem* Item(int index) { return view_->topLevelItem(index); }
+  void Select(int index) {
+    view_->clearSelection();
+    if (index >= 0) Item(index)->setSelected(true);
+  }
+  // Imports `path` through the open dialog (an empty path cancels it).
+  FileDialogSeen ImportThroughDialog(const std::string& path) {
+    FileDialogSeen seen;
+    watcher_.Expect(ChooseFile(QString::fromStdString(AnsiToUtf8(path)), &seen));
+    Click("按钮导入产品");
+    return seen;
   }
 
   void Click(const char* buttonName) {
@@ -225,14 +227,12 @@ class ListCommandsFixture : public ::testing::Test {
   std::string PathIn(const char* name) const { return JoinPath(directory_, name); }
   // A right click on the list view at a point of its viewport.
   void RightClickList(QPoint viewportPos) {
-    QWidget* viewport = mirror_.View().viewport();
+    QWidget* viewport = view_->viewport();
     QContextMenuEvent event(QContextMenuEvent::Mouse, viewportPos,
                             viewport->mapToGlobal(viewportPos));
     QApplication::sendEvent(viewport, &event);
   }
-  QPoint RowCentre(int index) {
-    return mirror_.View().visualItemRect(mirror_.Item(index)).center();
-  }
+  QPoint RowCentre(int index) { return view_->visualItemRect(Item(index)).center(); }
   void ChooseMenuItem(const char* text) {
     QMenu* menu = commands_.ListMenu();
     ASSERT_TRUE(menu->isVisible());
@@ -246,12 +246,14 @@ class ListCommandsFixture : public ::testing::Test {
   }
 
   std::shared_ptr<ProductList> list_;
-  ListViewMirror mirror_;
   QTemporaryDir dir_;
   std::string directory_;
   RecordingDesktop desktop_;
-  MemoryListFileUi ui_;
   QWidget window_;
+  QtListFileUi ui_;
+  QTreeWidget* view_;  // owned by window_
+  std::shared_ptr<UiBridge> bridge_;
+  ListViewMirror mirror_;
   ListCommands commands_;
   ModalWatcher watcher_;
 };

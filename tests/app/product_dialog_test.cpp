@@ -45,7 +45,7 @@ std::vector<ProductDialog*> VisibleProductDialogs() {
 
 TEST_F(ProductDialogTest, DialogHasItsControlsAtTheirPlaces) {
   ProductDialog dialog(
-      list_, 0, [] {}, &mirror_.View());
+      list_, 0, [] {}, &View());
   EXPECT_EQ(dialog.windowTitle(), Q("加入一个产品"));
   EXPECT_EQ(dialog.size(), QSize(465, 151));
   EXPECT_TRUE(dialog.windowFlags() & Qt::WindowStaysOnTopHint);
@@ -144,7 +144,7 @@ class ModifyTest : public ListCommandsFixture {
  protected:
   // Selects the row and chooses "修改" in the list menu; the dialog is not modal.
   ProductDialog* OpenModify(int index) {
-    mirror_.Select(index);
+    Select(index);
     RightClickList(RowCentre(index));
     ChooseMenuItem("修改");
     QCoreApplication::processEvents();
@@ -152,7 +152,7 @@ class ModifyTest : public ListCommandsFixture {
   }
   void ExpectModificationEnded() {
     EXPECT_EQ(ModifyMode().load(), 0);
-    EXPECT_TRUE(mirror_.View().isEnabled());
+    EXPECT_TRUE(View().isEnabled());
     EXPECT_TRUE(VisibleProductDialogs().empty());
   }
 };
@@ -170,7 +170,7 @@ TEST_F(ModifyTest, ModifyWritesTheFieldsAndKeepsCheckPriceAndMark) {
   EXPECT_FALSE(dialog->isModal());
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
   EXPECT_EQ(ModifyMode().load(), 1);
-  EXPECT_FALSE(mirror_.View().isEnabled());
+  EXPECT_FALSE(View().isEnabled());
   EXPECT_TRUE(window_.findChild<QPushButton*>(Q("按钮清空产品列表"))->isEnabled());
   EXPECT_EQ(BoxText(dialog, "编辑框产品名称"), Q("奶粉二"));
   EXPECT_EQ(BoxText(dialog, "编辑框产品编码"), Q("B002"));
@@ -184,7 +184,7 @@ TEST_F(ModifyTest, ModifyWritesTheFieldsAndKeepsCheckPriceAndMark) {
   expected.currentPrice = "19.99";
   expected.dropMark = Ansi("√");
   EXPECT_EQ(list_->RowById(id), expected);
-  EXPECT_EQ(mirror_.Item(1)->text(kNameColumn), Q("奶粉二号"));
+  EXPECT_EQ(Item(1)->text(kNameColumn), Q("奶粉二号"));
   ExpectModificationEnded();
   EXPECT_EQ(ListFile(), Ansi("奶粉一----B001----10----德国\r\n奶粉二号----B002X----15----美国\r\n"
                              "奶粉三----B003----30----美国\r\n"));
@@ -267,8 +267,7 @@ TEST_F(ModifyTest, ConfirmAfterTheRowWasReplacedChangesNoRowButSaves) {
       watcher_.Expect(Press(QMessageBox::Yes, &question));
       Click("按钮清空产品列表");
     } else {
-      ui_.nextOpenPath = imported;
-      Click("按钮导入产品");
+      ImportThroughDialog(imported);
     }
     const std::vector<ProductEntry> after = list_->Rows();
 

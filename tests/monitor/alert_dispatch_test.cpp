@@ -3,13 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "common/code_page.h"
 #include "common/text.h"
 #include "monitor/engine_test_context.h"
+#include "notify/mail_notifier.h"
+#include "notify/sms_notifier.h"
 #include "notify/sound_alarm.h"
+#include "support/fake_gateway.h"
+#include "support/fake_smtp.h"
 
 namespace korvelin {
 namespace {
@@ -191,6 +196,76 @@ TEST(DispatchAlerts, StoppedBeforehandRunsNoKeyedChannel) {
   DispatchAlerts(engine.context, Ansi("奶粉"), "B01", engine.marketplace("德国"));
   EXPECT_EQ(engine.ledger().Text(), "");
   EXPECT_TRUE(engine.desktop->Calls("open").empty());
+}
+
+class NoMailControls : public MailControls {
+ public:
+  void SetConnectButton(const std::string&, bool) override {}
+  void SetTestButton(const std::string&, bool) override {}
+  void SetMailAlertsEnabled(bool) override {}
+};
+
+// The SMS and mail channels with the real notifiers against the loopback gateway and SMTP
+// server: one SMS for two products (shared key), one mail each, SMS before mail, exact texts.
+TEST(DispatchAlertsThreaded, RealSmsAndMailChannels) {
+  testing::FakeGateway gateway;
+  testing::FakeSmtp smtp;
+  ASSERT_TRUE(gateway.Ok());
+  ASSERT_TRUE(smtp.Ok());
+  std::mutex mutex;
+  std::vector<std::string> order;
+  gateway.SetOnRequest([&](const testing::GatewayRequest&) {
+    std::lock_guard lock(mutex);
+    order.push_back("sms");
+  });
+  smtp.SetOnMessage([&](const testing::SmtpMessage&) {
+    std::lock_guard lock(mutex);
+    order.push_back("mail");
+  });
+
+  TestEngine engine = MakeTestEngine(kHost);
+  TickOnly(engine, {Tick::Sms, Tick::MailAlerts});
+  engine.settings().SetText(Edit::Phone, "+86 138 0013 8000");
+  engine.settings().SetText(Edit::Sender, "user@qq.com");
+  engine.settings().SetText(Edit::Password, "secret");
+  engine.settings().SetText(Edit::Recipient, Ansi(" to@ qq.com　"));
+  engine.context->sms =
+      std::make_shared<SmsNotifier>(engine.log, SmsGateway{gateway.Endpoint(), "k3y"});
+  engine.context->mail = std::make_shared<MailNotifier>(
+      engine.context->settings, engine.log, engine.desktop, std::make_shared<NoMailControls>(),
+      MailServer{"127.0.0.1", smtp.Port()});
+
+  const std::string first = Ansi("爱他美1");
+  const std::string second = Ansi("日本奶粉");
+  DispatchAlerts(engine.context, first, "B00D8V0972", engine.marketplace("德国"));
+  DispatchAlerts(engine.context, second, "B0JP", engine.marketplace("日本"));
+
+  EXPECT_EQ(order, (std::vector<std::string>{"sms", "mail", "mail"}));
+  const auto requests = gateway.Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(testing::ParseForm(requests[0].body).at("phone"), "+8613800138000");
+
+  const auto messages = smtp.Messages();
+  ASSERT_EQ(messages.size(), 2u);
+  struct Expected {
+    std::string name;
+    std::string link;
+  };
+  const Expected expected[] = {
+      {first, "http://" + kHost + "/product-reviews/B00D8V0972"},
+      {second, "http://" + kHost + "/product-reviews/B0JP"},  // the reviews page, not /gp/product/
+  };
+  for (std::size_t i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(messages[i].recipients, std::vector<std::string>{"to@qq.com"});
+    EXPECT_EQ(testing::DecodeMailSubject(messages[i].data), expected[i].name + Ansi(" - 有货啦！"));
+    const std::string body = testing::DecodeMailBody(messages[i].data);
+    const std::string head = Ansi("产品：") + expected[i].name + Ansi("\r\n时间：");
+    const std::string tail = Ansi("\r\n链接：") + expected[i].link;
+    ASSERT_TRUE(body.starts_with(head)) << AnsiToUtf8(body);
+    ASSERT_TRUE(body.ends_with(tail)) << AnsiToUtf8(body);
+    EXPECT_EQ(WithoutStamp(body.substr(head.size(), body.size() - head.size() - tail.size())), "");
+  }
 }
 
 }  // namespace

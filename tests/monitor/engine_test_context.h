@@ -83,7 +83,8 @@ inline std::string PricePage(const std::string& markerAndPrice) {
 // with a stamp of the form 2014年11月17日13时5分9秒.
 inline std::string WithoutStamp(const std::string& entry) {
   static const std::string second = Ansi("秒");
-  static const std::regex stamp("^[0-9]{4}年[0-9]{1,2}月[0-9]{1,2}日[0-9]{1,2}时[0-9]{1,2}分[0-9]{1,2}秒$");
+  static const std::regex stamp(
+      "^[0-9]{4}年[0-9]{1,2}月[0-9]{1,2}日[0-9]{1,2}时[0-9]{1,2}分[0-9]{1,2}秒$");
   const std::size_t end = entry.find(second);
   if (end == std::string::npos) {
     ADD_FAILURE() << "no date-time stamp in: " << AnsiToUtf8(entry);

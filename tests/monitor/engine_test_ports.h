@@ -32,8 +32,8 @@ class MemoryLog : public ActivityLog {
 };
 
 struct DesktopCall {
-  std::string kind;  // "open", "balloon", "play", "message"
-  std::string text;  // address, balloon title, message text
+  std::string kind;    // "open", "balloon", "play", "message"
+  std::string text;    // address, balloon title, message text
   std::string detail;  // balloon message, message title
   int iconKind = 0;
   int displayMilliseconds = 0;

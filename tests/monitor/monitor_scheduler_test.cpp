@@ -4,7 +4,9 @@
 
 #include <climits>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/code_page.h"
@@ -63,6 +65,16 @@ class SequenceLog : public ActivityLog {
   Sequence& sequence_;
 };
 
+// The checks the last tick started, once its launcher has finished; -1 when it never does.
+int StartedByLastTick(const MonitorScheduler& scheduler) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (std::chrono::steady_clock::now() < end) {
+    if (const std::optional<int> started = scheduler.LastTickStarted()) return *started;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return -1;
+}
+
 struct SchedulerRig {
   Sequence sequence;
   RecordingControls controls{sequence};
@@ -71,7 +83,8 @@ struct SchedulerRig {
 
   explicit SchedulerRig(const std::string& hostPort) : engine(MakeTestEngine(hostPort)) {
     engine.context->log = std::make_shared<SequenceLog>(sequence);
-    engine.ledger().SetListener([this](const std::string& text) { sequence.Add("ledger " + text); });
+    engine.ledger().SetListener(
+        [this](const std::string& text) { sequence.Add("ledger " + text); });
     scheduler = std::make_unique<MonitorScheduler>(engine.context, controls);
   }
 };
@@ -81,8 +94,8 @@ TEST(MonitorScheduler, StartStepsInOrderWithTheFrequencyAsTyped) {
     const char* typed;
     int period;
   };
-  const Case cases[] = {{"5", 5000}, {"0", 0}, {"", 0}, {"-3", -3000}, {"abc", 0},
-                        {" 7", 7000}, {"１２", 12000}, {"99999999", INT_MAX}};
+  const Case cases[] = {{"5", 5000}, {"0", 0},     {"", 0},         {"-3", -3000},
+                        {"abc", 0},  {" 7", 7000}, {"１２", 12000}, {"99999999", INT_MAX}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
     SchedulerRig rig("127.0.0.1:1");
@@ -97,8 +110,7 @@ TEST(MonitorScheduler, StartStepsInOrderWithTheFrequencyAsTyped) {
     steps.erase(steps.begin(), steps.begin() + before);
     const std::vector<std::string> expected = {
         "sweep 4000", "start off", "stop on",
-        "log \r\n" + Ansi(c.typed) + Ansi("秒后进行监控~\r\n"),
-        "tick " + std::to_string(c.period)};
+        "log \r\n" + Ansi(c.typed) + Ansi("秒后进行监控~\r\n"), "tick " + std::to_string(c.period)};
     EXPECT_EQ(steps, expected);
     EXPECT_EQ(rig.engine.context->MonitoringStopped.load(), 0);
     EXPECT_EQ(rig.engine.ledger().Text(), "kept_报警|1\r\n");  // not cleared on start
@@ -116,8 +128,8 @@ TEST(MonitorScheduler, StopStepsInOrder) {
   std::vector<std::string> steps = rig.sequence.Steps();
   steps.erase(steps.begin(), steps.begin() + before);
   const std::vector<std::string> expected = {
-      "sweep 0", "ledger ", "log " + Ansi("监控停止\r\n仍有线程在工作中，整等待停止...\r\n"),
-      "tick 0", "start on", "stop off"};
+      "sweep 0", "ledger ",  "log " + Ansi("监控停止\r\n仍有线程在工作中，整等待停止...\r\n"),
+      "tick 0",  "start on", "stop off"};
   EXPECT_EQ(steps, expected);
   EXPECT_EQ(rig.engine.context->MonitoringStopped.load(), 1);
   EXPECT_EQ(rig.engine.ledger().Text(), "");
@@ -147,7 +159,7 @@ TEST(MonitorSchedulerThreaded, TickChecksEveryTickedRowOnItsOwnThread) {
   const RowId c = engine.products().Append(TestRow("三", "33", "5", "德国", true));
 
   scheduler.MonitoringTick();
-  EXPECT_EQ(scheduler.LastTickStarted(), 2);
+  EXPECT_EQ(StartedByLastTick(scheduler), 2);
   ASSERT_TRUE(engine.WaitUntilIdle());
 
   EXPECT_EQ(engine.products().RowById(a)->currentPrice, "11.00");
@@ -158,8 +170,21 @@ TEST(MonitorSchedulerThreaded, TickChecksEveryTickedRowOnItsOwnThread) {
   // No ticked rows: the tick starts nothing.
   engine.products().SetAllMonitored(false);
   scheduler.MonitoringTick();
-  EXPECT_EQ(scheduler.LastTickStarted(), 0);
+  EXPECT_EQ(StartedByLastTick(scheduler), 0);
   EXPECT_EQ(engine.context->RunningCheckCount.load(), 0);
+}
+
+TEST(MonitorSchedulerThreaded, NoCheckStartsAfterAStop) {
+  LoopbackPageServer server([](const std::string&) { return PricePage("EUR 1,00"); });
+  TestEngine engine = MakeTestEngine(server.HostPort());
+  Sequence sequence;
+  RecordingControls controls(sequence);
+  MonitorScheduler scheduler(engine.context, controls);
+  for (int i = 0; i < 50; ++i) engine.products().Append(TestRow("产品", "1", "5", "德国"));
+  scheduler.StopMonitoring();
+  scheduler.MonitoringTick();  // a tick already queued when the stop came
+  EXPECT_EQ(StartedByLastTick(scheduler), 0);
+  EXPECT_TRUE(server.Paths().empty());
 }
 
 TEST(MonitorSchedulerThreaded, AtMost256ChecksRunAtOnce) {
@@ -178,10 +203,10 @@ TEST(MonitorSchedulerThreaded, AtMost256ChecksRunAtOnce) {
   }
 
   scheduler.MonitoringTick();
-  EXPECT_EQ(scheduler.LastTickStarted(), MonitorScheduler::kMaxRunningChecks);
+  EXPECT_EQ(StartedByLastTick(scheduler), MonitorScheduler::kMaxRunningChecks);
   EXPECT_EQ(engine.context->RunningCheckCount.load(), MonitorScheduler::kMaxRunningChecks);
   scheduler.MonitoringTick();
-  EXPECT_EQ(scheduler.LastTickStarted(), 0);
+  EXPECT_EQ(StartedByLastTick(scheduler), 0);
 
   hanging.Close();
   ASSERT_TRUE(engine.WaitUntilIdle(std::chrono::seconds(60)));
@@ -191,7 +216,7 @@ TEST(MonitorSchedulerThreaded, AtMost256ChecksRunAtOnce) {
   // With the checks over, a new tick starts checks again (the port now refuses at once, so
   // checks may end while the tick still runs and all 300 rows may get one).
   scheduler.MonitoringTick();
-  EXPECT_GE(scheduler.LastTickStarted(), MonitorScheduler::kMaxRunningChecks);
+  EXPECT_GE(StartedByLastTick(scheduler), MonitorScheduler::kMaxRunningChecks);
   ASSERT_TRUE(engine.WaitUntilIdle(std::chrono::seconds(60)));
 }
 

@@ -126,10 +126,12 @@ struct NormaliseCase {
 
 TEST(NormalisePriceText, CommaRuleOfEachKindOfMarketplace) {
   const NormaliseCase cases[] = {
-      {"德国", "1.299,00", "1299.00"}, {"德国", "54,99", "54.99"},
+      {"德国", "1.299,00", "1299.00"},
+      {"德国", "54,99", "54.99"},
       {"意大利", "1.000.000", "1.000.000"},  // no comma: left as it is
-      {"荷兰", "1,2,3", "1.2.3"},          // only dots before the last comma go
-      {"美国", "1,299.00", "1299.00"},   {"日本", "1,980", "1980"},
+      {"荷兰", "1,2,3", "1.2.3"},            // only dots before the last comma go
+      {"美国", "1,299.00", "1299.00"},
+      {"日本", "1,980", "1980"},
       {"中国", "", ""},
   };
   TestEngine engine = MakeTestEngine("127.0.0.1:1");

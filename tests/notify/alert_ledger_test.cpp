@@ -52,8 +52,8 @@ TEST(AlertLedger, AKeyMatchesOnlyAtTheStartOfALine) {
   };
   const Case cases[] = {
       {Ansi("新产品1_报警|"), true},
-      {Ansi("产品1_报警|"), false},  // the end of another product's name
-      {Ansi("_报警|"), false},       // a product with an empty name
+      {Ansi("产品1_报警|"), false},     // the end of another product's name
+      {Ansi("_报警|"), false},          // a product with an empty name
       {"abc_" + Ansi("链接|"), true},   // a line after the first
       {"ABC_" + Ansi("链接|"), false},  // letter case counts
       {Ansi("新产品1_链接|"), false},
@@ -106,7 +106,8 @@ TEST(AlertLedgerThreaded, TheMirrorEndsWithTheLatestText) {
   std::vector<std::thread> threads;
   for (int i = 0; i < 8; ++i) {
     threads.emplace_back([&, i] {
-      for (int j = 0; j < 50; ++j) ledger.Add("k" + std::to_string(i) + "_" + std::to_string(j) + "|");
+      for (int j = 0; j < 50; ++j)
+        ledger.Add("k" + std::to_string(i) + "_" + std::to_string(j) + "|");
     });
   }
   threads.emplace_back([&] {
@@ -117,7 +118,8 @@ TEST(AlertLedgerThreaded, TheMirrorEndsWithTheLatestText) {
   EXPECT_EQ(mirrored, ledger.Text());
   const std::string text = ledger.Text();
   std::size_t lines = 0;
-  for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) {
+  for (std::size_t at = text.find("\r\n"); at != std::string::npos;
+       at = text.find("\r\n", at + 2)) {
     ++lines;
   }
   EXPECT_EQ(lines, 400u);  // nothing had expired: every line kept

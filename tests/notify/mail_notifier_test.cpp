@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <regex>
@@ -194,6 +197,16 @@ struct InvalidSettings {
   std::string recipient;
 };
 
+TEST_F(MailNotifierTest, AServerThatOffersNoAuthenticationDoesNotCountAsConnected) {
+  testing::FakeSmtpOptions options;
+  options.authMechanisms = "";
+  testing::FakeSmtp smtp(options);
+  MakeNotifier(smtp.Port())->Connect();
+  EXPECT_EQ(Literals(log->Entries()), (std::vector<std::string>{kConnecting, kConnectFailed}));
+  EXPECT_EQ(desktop->Messages(), (std::vector<std::string>{"信息：连接邮箱失败！"}));
+  EXPECT_EQ(smtp.AcceptedCount(), 1);
+}
+
 TEST_F(MailNotifierTest, InvalidSettingsOnlyFlickerTheCaption) {
   const InvalidSettings cases[] = {
       {"sender at its initial text", "@qq.com", "secret", "to@qq.com"},
@@ -341,6 +354,33 @@ TEST_F(MailNotifierTest, SendAlertWithInvalidSettingsUsesWhateverConnectionExist
   }
 }
 
+TEST_F(MailNotifierTest, LineBreaksInAddressesAndSubjectAddNoCommandOrHeader) {
+  // Line breaks are dropped from every header value and envelope address.
+  settings->SetText(Edit::Sender, "user@qq.com\r\nBcc: spy@x.cn");
+  testing::FakeSmtp smtp;
+  MakeNotifier(smtp.Port())
+      ->SendAlert(Ansi("甲\r\nBcc: spy@x.cn\r\n\r\nforged"), "b", "to@qq.com\r\nRCPT TO:<spy@x.cn>");
+
+  EXPECT_EQ(Literals(log->Entries()).back(), kSent);
+  const auto messages = smtp.Messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].recipients.size(), 1u);
+  int mailCommands = 0;
+  int rcptCommands = 0;
+  for (const auto& command : smtp.Commands()) {
+    mailCommands += command.line.starts_with("MAIL") ? 1 : 0;
+    rcptCommands += command.line.starts_with("RCPT") ? 1 : 0;
+  }
+  EXPECT_EQ(mailCommands, 1);
+  EXPECT_EQ(rcptCommands, 1);
+  const std::string& data = messages[0].data;
+  EXPECT_EQ(testing::MailHeader(data, "Bcc"), "");
+  EXPECT_EQ(testing::MailHeader(data, "From"), "<user@qq.comBcc:spy@x.cn>");
+  EXPECT_EQ(testing::MailHeader(data, "To"), "<to@qq.comRCPT TO:<spy@x.cn>>");
+  EXPECT_EQ(testing::DecodeMailSubject(data), Ansi("甲Bcc: spy@x.cnforged"));
+  EXPECT_EQ(testing::DecodeMailBody(data), "b");
+}
+
 TEST_F(MailNotifierTest, SendAlertWithRefusedLoginLogsThreeFailures) {
   testing::FakeSmtpOptions options;
   options.accept = [](const std::string&, const std::string&) { return false; };
@@ -359,6 +399,31 @@ TEST_F(MailNotifierTest, DisconnectForgetsTheConnection) {
   notifier->SendTest();
   EXPECT_EQ(desktop->Messages().back(), "信息：邮件发送失败！");
   EXPECT_TRUE(smtp.Messages().empty());
+}
+
+TEST_F(MailNotifierTest, DisconnectDoesNotWaitForAMailInProgress) {
+  testing::FakeSmtp smtp;
+  auto notifier = MakeNotifier(smtp.Port());
+  notifier->Connect();
+  std::promise<void> released;
+  std::shared_future<void> release = released.get_future().share();
+  std::atomic<bool> releasedInTime{false};
+  smtp.SetOnMessage([&](const testing::SmtpMessage&) {
+    // Hold the mail until the main thread's Disconnect has returned (or give up).
+    releasedInTime = release.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+  });
+  std::thread alert([&] { notifier->SendAlert("s", "b", "to@qq.com"); });
+  for (int i = 0; i < 4000 && smtp.Messages().empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  notifier->Disconnect();  // the program ends while the mail is on its way
+  released.set_value();
+  alert.join();
+  EXPECT_TRUE(releasedInTime);
+  EXPECT_EQ(Literals(log->Entries()).back(), kSent);
+
+  notifier->SendTest();  // the connection opened before the close is gone
+  EXPECT_EQ(desktop->Messages().back(), "信息：邮件发送失败！");
+  EXPECT_EQ(smtp.Messages().size(), 1u);
 }
 
 TEST_F(MailNotifierTest, StartTlsIsUsedWhenOfferedSoThePasswordNeverGoesInClear) {

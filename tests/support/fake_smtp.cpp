@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 
 namespace korvelin::testing {
 
@@ -136,6 +137,11 @@ FakeSmtp::~FakeSmtp() { server_->Stop(); }
 std::vector<SmtpCommand> FakeSmtp::Commands() const {
   std::lock_guard lock(mutex_);
   return commands_;
+}
+
+int FakeSmtp::ClosedAtUnansweredQuit() const {
+  std::lock_guard lock(mutex_);
+  return closedAtUnansweredQuit_;
 }
 
 std::vector<SmtpLoginAttempt> FakeSmtp::Logins() const {
@@ -299,6 +305,16 @@ void FakeSmtp::Session(Connection& c) {
     } else if (verb == "HELP") {
       if (!c.Write("214 2.0.0 fake.smtp\r\n")) return;
     } else if (verb == "QUIT") {
+      if (options_.ignoreQuit) {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReadTimeoutMs);
+        while (!c.Stopping() && !c.PeerClosed() && std::chrono::steady_clock::now() < giveUp)
+          c.ReadSome(200);
+        if (c.PeerClosed()) {
+          std::lock_guard lock(mutex_);
+          ++closedAtUnansweredQuit_;
+        }
+        return;
+      }
       c.Write("221 2.0.0 Bye\r\n");
       return;
     } else {

@@ -21,6 +21,8 @@ struct FakeSmtpOptions {
   std::function<bool(const std::string& user, const std::string& password)> accept;
   // Accepts connections but never greets (a hung server).
   bool silent = false;
+  // Never answers QUIT: holds the connection until the client closes it (or 60 s pass).
+  bool ignoreQuit = false;
 };
 
 struct SmtpCommand {
@@ -52,6 +54,8 @@ class FakeSmtp {
   bool Ok() const { return server_->Ok(); }
   int Port() const { return server_->Port(); }
   int AcceptedCount() const { return server_->AcceptedCount(); }
+  // With ignoreQuit: the sessions whose client closed the line while its QUIT went unanswered.
+  int ClosedAtUnansweredQuit() const;
 
   std::vector<SmtpCommand> Commands() const;
   std::vector<SmtpLoginAttempt> Logins() const;
@@ -67,6 +71,7 @@ class FakeSmtp {
   std::vector<SmtpCommand> commands_;
   std::vector<SmtpLoginAttempt> logins_;
   std::vector<SmtpMessage> messages_;
+  int closedAtUnansweredQuit_ = 0;
   std::function<void(const SmtpMessage&)> onMessage_;
   std::unique_ptr<LoopbackServer> server_;  // last: stopped first
 };

@@ -1,0 +1,158 @@
+#include "app/list_view_mirror.h"
+
+#include <QHeaderView>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <algorithm>
+
+#include "app/text_convert.h"
+
+namespace korvelin {
+
+namespace {
+
+// Draws the cell as usual, then its right and bottom grid lines.
+class GridDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    QStyledItemDelegate::paint(painter, option, index);
+    painter->save();
+    painter->setPen(QColor(0xD0, 0xD0, 0xD0));
+    const QRect r = option.rect;
+    painter->drawLine(r.topRight(), r.bottomRight());
+    painter->drawLine(r.bottomLeft(), r.bottomRight());
+    painter->restore();
+  }
+};
+
+}  // namespace
+
+QTreeWidget* CreateProductListView(QWidget* parent) {
+  auto* view = new QTreeWidget(parent);
+  view->setObjectName(QStringLiteral("超级列表框监控列表"));
+  view->setColumnCount(kColumnCount);
+  view->setHeaderLabels({QString(), QStringLiteral("名称"), QStringLiteral("编码"),
+                         QStringLiteral("当前价格"), QStringLiteral("设定价格"),
+                         QStringLiteral("国家"), QStringLiteral("降价")});
+  const int widths[kColumnCount] = {48, 108, 108, 68, 68, 50, 38};
+  for (int c = 0; c < kColumnCount; ++c) view->setColumnWidth(c, widths[c]);
+  view->header()->setStretchLastSection(false);
+  view->header()->setSectionsMovable(false);
+  view->setRootIsDecorated(false);
+  view->setItemsExpandable(false);
+  view->setUniformRowHeights(true);
+  view->setSortingEnabled(false);
+  view->setSelectionMode(QAbstractItemView::SingleSelection);
+  view->setSelectionBehavior(QAbstractItemView::SelectRows);
+  view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  view->setAllColumnsShowFocus(true);
+  view->setFrameStyle(QFrame::Box | QFrame::Plain);
+  view->setLineWidth(1);
+  view->setItemDelegate(new GridDelegate(view));
+  view->setContextMenuPolicy(Qt::CustomContextMenu);
+  return view;
+}
+
+ListViewMirror::ListViewMirror(std::shared_ptr<UiBridge> bridge,
+                               std::weak_ptr<ProductList> products, QTreeWidget* view)
+    : bridge_(std::move(bridge)), products_(std::move(products)), view_(view) {
+  itemChanged_ =
+      QObject::connect(view, &QTreeWidget::itemChanged, view,
+                       [this](QTreeWidgetItem* item, int column) { OnItemChanged(item, column); });
+  Rebuild();
+}
+
+ListViewMirror::~ListViewMirror() {
+  QObject::disconnect(itemChanged_);
+  if (const auto products = products_.lock()) products->SetListener(nullptr);
+}
+
+void ListViewMirror::RowsReset() {
+  bridge_->Run([this] { Rebuild(); });
+}
+
+void ListViewMirror::RowInserted(int index, RowId id) {
+  if (bridge_->OnUiThread()) {
+    Insert(index, id);
+  } else {
+    bridge_->Post([this] { Rebuild(); });
+  }
+}
+
+void ListViewMirror::RowRemoved(int, RowId id) {
+  bridge_->Run([this, id] { Remove(id); });
+}
+
+void ListViewMirror::CellChanged(RowId id, int, const std::string&) {
+  bridge_->Run([this, id] { RefreshRow(id); });
+}
+
+void ListViewMirror::MonitoredChanged(RowId id, bool) {
+  bridge_->Run([this, id] { RefreshRow(id); });
+}
+
+QTreeWidgetItem* ListViewMirror::ItemFor(RowId id) const { return items_.value(id, nullptr); }
+
+void ListViewMirror::Rebuild() {
+  if (!view_) return;
+  const auto products = products_.lock();
+  updating_ = true;
+  view_->clear();
+  items_.clear();
+  if (products) {
+    const std::vector<RowId> ids = products->Ids();
+    for (int i = 0; i < static_cast<int>(ids.size()); ++i)
+      Insert(i, ids[static_cast<std::size_t>(i)]);
+  }
+  updating_ = false;
+}
+
+void ListViewMirror::Insert(int index, RowId id) {
+  if (!view_ || items_.contains(id)) return;
+  const bool wasUpdating = updating_;
+  updating_ = true;
+  auto* item = new QTreeWidgetItem();
+  item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable |
+                 Qt::ItemNeverHasChildren);
+  item->setData(0, kRowIdRole, QVariant::fromValue<qulonglong>(id));
+  item->setCheckState(0, Qt::Unchecked);
+  index = std::clamp(index, 0, view_->topLevelItemCount());
+  view_->insertTopLevelItem(index, item);
+  items_.insert(id, item);
+  RefreshRow(id);
+  updating_ = wasUpdating;
+}
+
+void ListViewMirror::Remove(RowId id) {
+  QTreeWidgetItem* item = items_.take(id);
+  delete item;  // removes it from the view
+}
+
+void ListViewMirror::RefreshRow(RowId id) {
+  QTreeWidgetItem* item = ItemFor(id);
+  const auto products = products_.lock();
+  if (!item || !products) return;
+  const std::optional<ProductEntry> row = products->RowById(id);
+  if (!row) return;
+  const bool wasUpdating = updating_;
+  updating_ = true;
+  for (int c = 0; c < kColumnCount; ++c) {
+    const QString text = ToQString(row->Cell(c));
+    if (item->text(c) != text) item->setText(c, text);
+  }
+  const Qt::CheckState state = row->monitored ? Qt::Checked : Qt::Unchecked;
+  if (item->checkState(0) != state) item->setCheckState(0, state);
+  updating_ = wasUpdating;
+}
+
+void ListViewMirror::OnItemChanged(QTreeWidgetItem* item, int column) {
+  if (updating_ || column != 0 || !item) return;
+  const auto products = products_.lock();
+  if (!products) return;
+  const RowId id = item->data(0, kRowIdRole).toULongLong();
+  products->SetMonitored(id, item->checkState(0) == Qt::Checked);
+}
+
+}  // namespace korvelin

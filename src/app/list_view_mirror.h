@@ -1,0 +1,60 @@
+// Keeps the list view 超级列表框监控列表 equal to the core ProductList.
+//
+// Structural changes (reset, insert, remove) are made on the UI thread and applied at once.
+// Cell and tick changes may come from check threads; they are handed to the UI thread, which
+// looks the row up by its RowId (kept in the item's data) and copies the row's current value
+// from the list, so a row removed meanwhile is simply not found. A click on a row's check box
+// writes the tick into the list.
+//
+// The list holds a plain pointer to its listener and check threads may call it until the
+// process ends, so this object belongs to the shared monitoring context, not to the window;
+// it reaches the widget only through the UI bridge.
+#pragma once
+
+#include <QHash>
+#include <QPointer>
+#include <QTreeWidget>
+#include <memory>
+
+#include "app/ui_bridge.h"
+#include "products/product_list.h"
+
+namespace korvelin {
+
+// The list view itself: seven columns, check boxes, grid lines, whole-row single selection.
+QTreeWidget* CreateProductListView(QWidget* parent);
+// The RowId of the row an item shows (toULongLong()); the list commands read it too.
+constexpr int kRowIdRole = Qt::UserRole;
+
+class ListViewMirror : public ProductListListener {
+ public:
+  ListViewMirror(std::shared_ptr<UiBridge> bridge, std::weak_ptr<ProductList> products,
+                 QTreeWidget* view);
+  ~ListViewMirror() override;
+
+  void RowsReset() override;
+  void RowInserted(int index, RowId id) override;
+  void RowRemoved(int index, RowId id) override;
+  void CellChanged(RowId id, int column, const std::string& text) override;
+  void MonitoredChanged(RowId id, bool monitored) override;
+
+  // The item showing the row, or null (UI thread).
+  QTreeWidgetItem* ItemFor(RowId id) const;
+
+ private:
+  // UI thread only.
+  void Rebuild();
+  void Insert(int index, RowId id);
+  void Remove(RowId id);
+  void RefreshRow(RowId id);
+  void OnItemChanged(QTreeWidgetItem* item, int column);
+
+  std::shared_ptr<UiBridge> bridge_;
+  std::weak_ptr<ProductList> products_;
+  QPointer<QTreeWidget> view_;
+  QHash<RowId, QTreeWidgetItem*> items_;
+  bool updating_ = false;  // true while this object writes into the view
+  QMetaObject::Connection itemChanged_;
+};
+
+}  // namespace korvelin

@@ -1,0 +1,48 @@
+#include "app/qt_list_file_ui.h"
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "app/text_convert.h"
+
+namespace korvelin {
+
+QtListFileUi::QtListFileUi(QWidget* dialogParent) : dialogParent_(dialogParent) {}
+
+QString ToQtNameFilter(const QString& filter) {
+  // Pairs of description and pattern, all separated by "|".
+  const QStringList parts = filter.split(QLatin1Char('|'));
+  QStringList filters;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    filters << parts[i] + QStringLiteral(" (") +
+                   QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')) +
+                   QLatin1Char(')');
+  }
+  if (filters.isEmpty()) return filter;
+  return filters.join(QStringLiteral(";;"));
+}
+
+std::string QtListFileUi::ChooseOpenFile(const std::string& directory, const std::string& filter) {
+  QFileDialog dialog(dialogParent_, QString(), ToQString(directory),
+                     ToQtNameFilter(ToQString(filter)));
+  dialog.setObjectName(QStringLiteral("通用对话框1"));
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return ToAnsi(dialog.selectedFiles().first());
+}
+
+void QtListFileUi::ShowMessage(const std::string& text, const std::string& title) {
+  // Start-up and the list commands wait for the user here, as a message box does.
+  QMessageBox box(QMessageBox::NoIcon, ToQString(title),
+                  ToQString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+                  QMessageBox::Ok);
+  box.setObjectName(QStringLiteral("信息框"));
+  box.exec();
+}
+
+void QtListFileUi::ProcessPendingEvents() { QCoreApplication::processEvents(); }
+
+}  // namespace korvelin

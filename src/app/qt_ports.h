@@ -1,0 +1,83 @@
+// The Qt side of the core's ports. Every call may come from any thread; widget work is
+// handed to the UI thread through the UI bridge and dropped once the window has closed.
+#pragma once
+
+#include <QPointer>
+#include <atomic>
+#include <functional>
+#include <memory>
+
+#include "app/ui_bridge.h"
+#include "common/ports.h"
+#include "notify/mail_notifier.h"
+
+class QAbstractButton;
+class QPushButton;
+class QCheckBox;
+
+namespace korvelin {
+
+class LogView;
+class AlarmPlayer;
+
+class QtActivityLog : public ActivityLog {
+ public:
+  QtActivityLog(std::shared_ptr<UiBridge> bridge, LogView* view);
+  void Append(const std::string& entry) override;
+
+ private:
+  std::shared_ptr<UiBridge> bridge_;
+  QPointer<LogView> view_;
+};
+
+class QtDesktop : public Desktop {
+ public:
+  // `balloon` runs on the UI thread and shows the notice at the tray icon.
+  using BalloonHandler = std::function<bool(const std::string& title, const std::string& message,
+                                            int iconKind, int displayMilliseconds)>;
+  QtDesktop(std::shared_ptr<UiBridge> bridge, BalloonHandler balloon, AlarmPlayer* player);
+
+  void OpenAddress(const std::string& address) override;
+  bool ShowTrayBalloon(const std::string& title, const std::string& message, int iconKind,
+                       int displayMilliseconds) override;
+  void PlayAlarm(std::string_view wave) override;
+  bool IsMainWindowVisible() override { return visible_.load(); }
+  bool IsMainWindowMinimised() override { return minimised_.load(); }
+  bool IsMainWindowActive() override { return active_.load(); }
+  void ShowMessage(const std::string& text, const std::string& title) override;
+
+  // Written by the main window on the UI thread.
+  void SetWindowFlags(bool visible, bool minimised) {
+    visible_ = visible;
+    minimised_ = minimised;
+  }
+  void SetWindowActive(bool active) { active_ = active; }
+
+ private:
+  std::shared_ptr<UiBridge> bridge_;
+  BalloonHandler balloon_;
+  QPointer<AlarmPlayer> player_;
+  std::atomic<bool> visible_{false};
+  std::atomic<bool> minimised_{false};
+  std::atomic<bool> active_{false};
+};
+
+class QtMailControls : public MailControls {
+ public:
+  QtMailControls(std::shared_ptr<UiBridge> bridge, QPushButton* connectButton,
+                 QPushButton* testButton, QCheckBox* mailAlerts);
+  void SetConnectButton(const std::string& caption, bool enabled) override;
+  void SetTestButton(const std::string& caption, bool enabled) override;
+  void SetMailAlertsEnabled(bool enabled) override;
+
+ private:
+  std::shared_ptr<UiBridge> bridge_;
+  QPointer<QPushButton> connect_;
+  QPointer<QPushButton> test_;
+  QPointer<QCheckBox> mailAlerts_;
+};
+
+// The address as a URL: a web address as it is, a file path as a local file URL.
+QUrl AddressToUrl(const QString& address);
+
+}  // namespace korvelin
