@@ -231,6 +231,8 @@ screenshot() {
 
 # tray_window_count: the number of windows inside the tray; an icon embedded adds some.
 tray_window_count() { xwininfo -tree -id "$(tray_window)" 2>/dev/null | grep -c '^ *0x'; }
+tray_has_icon() { (( $(tray_window_count) > tray_base )); }
+window_shown() { find_window "$1" >/dev/null; }
 
 # start_fake <program> <ready word> <args...>: starts a loopback fake from the build's test
 # folder and waits until it prints its ready line. Its output goes to logs/<program>.out.
@@ -342,8 +344,7 @@ case_first_start() {
   expect "first start: $list_name holds the 17 built-in lines byte for byte" \
     same_bytes "$dir/$list_name" "$work/expected_default.txt"
   [[ -e "$dir/$list_name" ]] || say "#  folder holds: $(ls -A "$dir" | tr '\n' ' ')"
-  expect "first start: the tray icon is embedded in the system tray" \
-    test "$(tray_window_count)" -gt "$tray_base"
+  expect "first start: the tray icon is embedded in the system tray" wait_for 5 tray_has_icon
 
   # Pictures of both tab pages for the README: page 0 as it starts, then page 1.
   screenshot "$wid" "$out_dir/screenshot-monitor.png"
@@ -422,6 +423,43 @@ case_empty_list_file() {
   settle
   expect "empty list file: the file stays 0 bytes" test "$(file_size "$dir/$list_name")" == 0
   expect "empty list file: the program is still running" app_alive
+  stop_app
+}
+
+case_tray() {
+  say "# the tray icon: double-click hides and shows, 退出 ends the program"
+  local dir wid tray x y w h
+  dir=$(new_folder tray)
+  start_app "$dir" tray
+  if ! wid=$(wait_window "$title_pattern"); then
+    fail "tray: the main window appears"
+    stop_app
+    return
+  fi
+  settle
+  if ! wait_for 5 tray_has_icon; then
+    fail "tray: the icon is in the tray"
+    stop_app
+    return
+  fi
+  # The tray holds only our icon, so its middle is the icon.
+  tray=$(tray_window)
+  eval "$(xdotool getwindowgeometry --shell "$tray" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
+  x=$((X + WIDTH / 2))
+  y=$((Y + HEIGHT / 2))
+  xdotool mousemove "$x" "$y" click --repeat 2 --delay 100 1
+  expect "tray: a double-click hides the window" \
+    wait_for 5 bash -c "! xdotool search --onlyvisible --name '$title_pattern' >/dev/null 2>&1"
+  xdotool mousemove "$x" "$y" click --repeat 2 --delay 100 1
+  expect "tray: a second double-click shows it again" wait_for 5 window_shown "$title_pattern"
+  sleep 0.5
+  # The menu offers 隐藏 and 退出 while the window is shown: the second item ends the program.
+  xdotool mousemove "$x" "$y" click 3
+  sleep 0.7
+  xdotool key --clearmodifiers Down Down Return
+  expect "tray: 退出 in the tray menu ends the program" \
+    wait_for 10 bash -c "! kill -0 $app_pid 2>/dev/null"
+  expect "tray: the icon is gone from the tray" wait_for 5 eval '! tray_has_icon'
   stop_app
 }
 
@@ -594,7 +632,7 @@ say "# korvelin end-to-end: $binary"
 start_namespace_env
 # KORVELIN_E2E_CASES (a space-separated list such as "first_start monitoring") runs only
 # those cases; by default all of them run.
-all_cases=(namespace first_start read_only_folder empty_list_file monitoring alert_mail add_product)
+all_cases=(namespace first_start read_only_folder empty_list_file tray monitoring alert_mail add_product)
 for name in ${KORVELIN_E2E_CASES:-${all_cases[*]}}; do
   "case_$name"
 done
