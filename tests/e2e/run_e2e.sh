@@ -274,6 +274,8 @@ at_start=(129 115)           # 按钮开始监控
 at_stop=(183 115)            # 按钮停止监控
 at_mail_alerts=(186 37)      # 选择框开启邮件通知
 at_open_page=(77 61)         # 选择框自动打开链接
+at_sms=(85 86)               # 选择框短息通知
+at_phone=(222 85)            # 编辑框手机号码
 at_add_product=(437 40)      # 按钮加入一个产品
 at_sender=(152 61)           # 编辑框发件邮箱 (page 1)
 at_password=(152 97)         # 编辑框发件密码 (page 1)
@@ -526,15 +528,18 @@ case_monitoring() {
 }
 
 case_alert_mail() {
-  say "# alerts: product page and mail"
-  local dir wid box mails=$logs/smtp.log log=$logs/marketplace_alert.log
+  say "# alerts: product page, SMS and mail for two products"
+  local dir wid box mails=$logs/smtp.log log=$logs/marketplace_alert.log sms=$logs/gateway.log
   dir=$(new_folder alert)
   : >"$mails"
   : >"$log"
+  : >"$sms"
   rm -f "$work/opened.txt"
-  start_fake fake_marketplace "ready" --port 80 --tls-port 443 --log "$log" \
-    --price B00D8V0972=54,99 || { stop_fakes; return; }
+  # 爱他美1 (target 60) at 54,99 and 爱他美2 (target 38) at 12,00: both at or below target.
+  start_fake fake_marketplace "ready" --port 80 --tls-port 0 --log "$log" \
+    --price B00D8V0972=54,99 --price B00D8V092W=12,00 || { stop_fakes; return; }
   start_fake fake_smtp "listening" --port 25 --log "$mails" || { stop_fakes; return; }
+  start_fake fake_gateway "listening" --port 443 --tls --log "$sms" || { stop_fakes; return; }
   start_app "$dir" alert
   if ! wid=$(wait_window "$title_pattern"); then
     fail "alerts: the main window appears"
@@ -558,30 +563,47 @@ case_alert_mail() {
     fail "alerts: connecting the mail account shows its message box"
   fi
   next_tab "$wid"
-  # Page 0: mail alerts and the product page on, row 2 (爱他美1, target 60, page price 54,99).
+  # Page 0: mail, SMS (a number typed with spaces) and the product page on; rows 2 and 3.
   click "$wid" "${at_mail_alerts[@]}"
   click "$wid" "${at_open_page[@]}"
+  click "$wid" "${at_sms[@]}"
+  type_into "$wid" "${at_phone[@]}" '138 0013 8000'
   tick_row "$wid" 1
+  tick_row "$wid" 2
   type_into "$wid" "${at_frequency[@]}" 1
   click "$wid" "${at_start[@]}"
-  wait_for 20 grep -q '^=== message' "$mails"
-  # Several more ticks: the ledger holds the product's mail and page back for 10 minutes.
-  wait_for 20 bash -c "(( \$(grep -c '^GET /product-reviews/B00D8V0972 ' '$log') >= 5 ))"
-  sleep 1
-  expect "alerts: the fake marketplace was asked at least 5 times" \
-    test "$(requests_for "$log" B00D8V0972)" -ge 5
-  expect "alerts: exactly one alert mail" test "$(grep -c '^=== message' "$mails")" == 1
-  expect "alerts: the mail goes from the sender to the recipient" bash -c '
-    grep -Eq "^from: <?alice@qq.com>?$" "$0" && grep -Eq "^to: <?bob@qq.com>?$" "$0" &&
-    grep -q "^login: alice@qq.com$" "$0"' "$mails"
-  expect "alerts: the mail's subject" grep -qx 'subject: 爱他美1 - 有货啦！' "$mails"
+  # Several ticks: the ledger holds each product's mail and page, and the SMS of all
+  # products, back for 10 minutes.
+  wait_for 25 bash -c "(( \$(grep -c '^GET /product-reviews/B00D8V092W ' '$log') >= 5 ))"
+  sleep 1.5
+  if (( $(requests_for "$log" B00D8V0972) < 5 || $(requests_for "$log" B00D8V092W) < 5 )); then
+    fail "alerts: both rows are checked at least 5 times ($(grep -c '^GET ' "$log") requests)"
+    screenshot "$wid" "$out_dir/screenshot-alert.png"
+    stop_app
+    stop_fakes
+    return
+  fi
+  pass "alerts: both rows are checked at least 5 times"
+  expect "alerts: exactly one alert mail per product" \
+    test "$(grep -c '^=== message' "$mails")" == 2
+  expect "alerts: each mail goes from the sender to the recipient" bash -c '
+    (( $(grep -Ec "^from: <?alice@qq.com>?$" "$0") == 2 &&
+       $(grep -Ec "^to: <?bob@qq.com>?$" "$0") == 2 &&
+       $(grep -c "^login: alice@qq.com$" "$0") >= 2 ))' "$mails"
+  expect "alerts: the mails' subjects" bash -c '
+    grep -qx "subject: 爱他美1 - 有货啦！" "$0" && grep -qx "subject: 爱他美2 - 有货啦！" "$0"' "$mails"
   tr -d '\r' <"$mails" >"$work/mails.txt"
-  expect "alerts: the mail's body names the product and links its reviews page" bash -c '
+  expect "alerts: a mail's body names the product and links its reviews page" bash -c '
     grep -qx "产品：爱他美1" "$0" &&
     grep -Eqx "时间：[0-9]{4}年[0-9]{1,2}月[0-9]{1,2}日.*" "$0" &&
-    grep -qx "链接：http://www.amazon.de/product-reviews/B00D8V0972" "$0"' "$work/mails.txt"
-  expect "alerts: the product page is opened once" \
-    test "$(cat "$work/opened.txt" 2>/dev/null)" == "http://www.amazon.de/dp/B00D8V0972"
+    grep -qx "链接：http://www.amazon.de/product-reviews/B00D8V0972" "$0" &&
+    grep -qx "链接：http://www.amazon.de/product-reviews/B00D8V092W" "$0"' "$work/mails.txt"
+  expect "alerts: each product page is opened once" \
+    test "$(sort "$work/opened.txt" 2>/dev/null | tr '\n' ' ')" == \
+    "http://www.amazon.de/dp/B00D8V092W http://www.amazon.de/dp/B00D8V0972 "
+  expect "alerts: one SMS for both products" test "$(grep -c '^=== request' "$sms")" == 1
+  expect "alerts: the SMS goes to the number without spaces, with the gateway key" bash -c '
+    grep -q "^POST /text" "$0" && grep -q "phone=13800138000&" "$0" && grep -q "key=textbelt" "$0"' "$sms"
   screenshot "$wid" "$out_dir/screenshot-alert.png"
   click "$wid" "${at_stop[@]}"
   expect "alerts: the program is still running" app_alive
