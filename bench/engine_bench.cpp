@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "common/code_page.h"
-#include "monitor/engine_test_ports.h"
 #include "monitor/loopback_page_server.h"
 #include "monitor/monitor_scheduler.h"
 #include "monitor/page_fetcher.h"
 #include "monitor/price_check.h"
+#include "support/recording_ports.h"
 
 namespace korvelin {
 namespace {

@@ -179,25 +179,14 @@ std::optional<std::u16string> ReadQuotedLiteral(std::u16string_view text) {
     }
     if (i + 1 >= text.size()) return std::nullopt;
     const char16_t e = text[++i];
+    // \b \t \n \v \f \r: one control character each.
+    static constexpr std::u16string_view kControlLetters = u"btnvfr";
+    static constexpr std::u16string_view kControls = u"\b\t\n\v\f\r";
+    if (const size_t control = kControlLetters.find(e); control != std::u16string_view::npos) {
+      out += kControls[control];
+      continue;
+    }
     switch (e) {
-      case u'b':
-        out += u'\b';
-        break;
-      case u't':
-        out += u'\t';
-        break;
-      case u'n':
-        out += u'\n';
-        break;
-      case u'v':
-        out += u'\v';
-        break;
-      case u'f':
-        out += u'\f';
-        break;
-      case u'r':
-        out += u'\r';
-        break;
       case u'\n':
       case u'\r':
         return std::nullopt;

@@ -11,6 +11,7 @@
 #include <random>
 #include <string_view>
 
+#include "common/base64.h"
 #include "monitor/page_fetcher.h"
 
 namespace korvelin {
@@ -26,32 +27,6 @@ struct CurlListDeleter {
   void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
 using CurlList = std::unique_ptr<curl_slist, CurlListDeleter>;
-
-std::string Base64(std::string_view bytes) {
-  static constexpr char kAlphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  out.reserve((bytes.size() + 2) / 3 * 4);
-  size_t i = 0;
-  for (; i + 2 < bytes.size(); i += 3) {
-    const unsigned v = (static_cast<unsigned char>(bytes[i]) << 16) |
-                       (static_cast<unsigned char>(bytes[i + 1]) << 8) |
-                       static_cast<unsigned char>(bytes[i + 2]);
-    out += kAlphabet[(v >> 18) & 63];
-    out += kAlphabet[(v >> 12) & 63];
-    out += kAlphabet[(v >> 6) & 63];
-    out += kAlphabet[v & 63];
-  }
-  if (i < bytes.size()) {
-    unsigned v = static_cast<unsigned char>(bytes[i]) << 16;
-    if (i + 1 < bytes.size()) v |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-    out += kAlphabet[(v >> 18) & 63];
-    out += kAlphabet[(v >> 12) & 63];
-    out += i + 1 < bytes.size() ? kAlphabet[(v >> 6) & 63] : '=';
-    out += '=';
-  }
-  return out;
-}
 
 // Header values may not carry line breaks of their own: CR and LF are dropped, so a value
 // can never start a header or an SMTP command (nor, decoded, a subject line) of its own.
@@ -77,7 +52,7 @@ std::string EncodedSubject(std::string_view subject) {
       end = std::min(end + width, subject.size());
     }
     if (!out.empty()) out += "\r\n ";
-    out += "=?GB2312?B?" + Base64(subject.substr(start, end - start)) + "?=";
+    out += "=?GB2312?B?" + Base64Encode(subject.substr(start, end - start)) + "?=";
     start = end;
   }
   return out;
@@ -183,7 +158,7 @@ std::string ComposeMail(const std::string& from, const std::string& to, const st
   mail += "Content-Type: text/plain; charset=GB2312\r\n";
   mail += "Content-Transfer-Encoding: base64\r\n";
   mail += "\r\n";
-  const std::string encoded = Base64(body);
+  const std::string encoded = Base64Encode(body);
   for (size_t i = 0; i < encoded.size(); i += 76) mail += encoded.substr(i, 76) + "\r\n";
   return mail;
 }

@@ -15,6 +15,12 @@ std::string& NoCell() {
   return scratch;
 }
 
+// The row with the id in a list of rows (end() when there is none); the caller holds the lock.
+template <typename Rows>
+auto FindRow(Rows& rows, RowId id) {
+  return std::find_if(rows.begin(), rows.end(), [id](const auto& row) { return row.id == id; });
+}
+
 }  // namespace
 
 const std::string& ProductEntry::Cell(int column) const {
@@ -71,10 +77,9 @@ std::optional<ProductEntry> ProductList::Row(int index) const {
 
 std::optional<ProductEntry> ProductList::RowById(RowId id) const {
   std::lock_guard lock(mutex_);
-  for (const Row_& row : rows_) {
-    if (row.id == id) return row.entry;
-  }
-  return std::nullopt;
+  const auto it = FindRow(rows_, id);
+  if (it == rows_.end()) return std::nullopt;
+  return it->entry;
 }
 
 RowId ProductList::IdAt(int index) const {
@@ -85,10 +90,9 @@ RowId ProductList::IdAt(int index) const {
 
 int ProductList::IndexOf(RowId id) const {
   std::lock_guard lock(mutex_);
-  for (std::size_t i = 0; i < rows_.size(); ++i) {
-    if (rows_[i].id == id) return static_cast<int>(i);
-  }
-  return -1;
+  const auto it = FindRow(rows_, id);
+  if (it == rows_.end()) return -1;
+  return static_cast<int>(it - rows_.begin());
 }
 
 std::vector<RowId> ProductList::MonitoredIds() const {
@@ -105,7 +109,7 @@ bool ProductList::SetCell(RowId id, int column, const std::string& text) {
   ProductListListener* listener = nullptr;
   {
     std::lock_guard lock(mutex_);
-    auto it = std::find_if(rows_.begin(), rows_.end(), [id](const Row_& r) { return r.id == id; });
+    auto it = FindRow(rows_, id);
     if (it == rows_.end()) return false;
     std::string& cell = it->entry.Cell(column);
     if (cell == text) return true;
@@ -120,7 +124,7 @@ bool ProductList::SetMonitored(RowId id, bool monitored) {
   ProductListListener* listener = nullptr;
   {
     std::lock_guard lock(mutex_);
-    auto it = std::find_if(rows_.begin(), rows_.end(), [id](const Row_& r) { return r.id == id; });
+    auto it = FindRow(rows_, id);
     if (it == rows_.end()) return false;
     if (it->entry.monitored == monitored) return true;
     it->entry.monitored = monitored;

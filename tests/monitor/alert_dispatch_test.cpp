@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -198,13 +197,6 @@ TEST(DispatchAlerts, StoppedBeforehandRunsNoKeyedChannel) {
   EXPECT_TRUE(engine.desktop->Calls("open").empty());
 }
 
-class NoMailControls : public MailControls {
- public:
-  void SetConnectButton(const std::string&, bool) override {}
-  void SetTestButton(const std::string&, bool) override {}
-  void SetMailAlertsEnabled(bool) override {}
-};
-
 // The SMS and mail channels with the real notifiers against the loopback gateway and SMTP
 // server: one SMS for two products (shared key), one mail each, SMS before mail, exact texts.
 TEST(DispatchAlertsThreaded, RealSmsAndMailChannels) {
@@ -212,16 +204,9 @@ TEST(DispatchAlertsThreaded, RealSmsAndMailChannels) {
   testing::FakeSmtp smtp;
   ASSERT_TRUE(gateway.Ok());
   ASSERT_TRUE(smtp.Ok());
-  std::mutex mutex;
-  std::vector<std::string> order;
-  gateway.SetOnRequest([&](const testing::GatewayRequest&) {
-    std::lock_guard lock(mutex);
-    order.push_back("sms");
-  });
-  smtp.SetOnMessage([&](const testing::SmtpMessage&) {
-    std::lock_guard lock(mutex);
-    order.push_back("mail");
-  });
+  testing::TextRecord order;
+  gateway.SetOnRequest([&](const testing::GatewayRequest&) { order.Add("sms"); });
+  smtp.SetOnMessage([&](const testing::SmtpMessage&) { order.Add("mail"); });
 
   TestEngine engine = MakeTestEngine(kHost);
   TickOnly(engine, {Tick::Sms, Tick::MailAlerts});
@@ -232,15 +217,15 @@ TEST(DispatchAlertsThreaded, RealSmsAndMailChannels) {
   engine.context->sms =
       std::make_shared<SmsNotifier>(engine.log, SmsGateway{gateway.Endpoint(), "k3y"});
   engine.context->mail = std::make_shared<MailNotifier>(
-      engine.context->settings, engine.log, engine.desktop, std::make_shared<NoMailControls>(),
-      MailServer{"127.0.0.1", smtp.Port()});
+      engine.context->settings, engine.log, engine.desktop,
+      std::make_shared<testing::RecordingMailControls>(), MailServer{"127.0.0.1", smtp.Port()});
 
   const std::string first = Ansi("爱他美1");
   const std::string second = Ansi("日本奶粉");
   DispatchAlerts(engine.context, first, "B00D8V0972", engine.marketplace("德国"));
   DispatchAlerts(engine.context, second, "B0JP", engine.marketplace("日本"));
 
-  EXPECT_EQ(order, (std::vector<std::string>{"sms", "mail", "mail"}));
+  EXPECT_EQ(order.Items(), (std::vector<std::string>{"sms", "mail", "mail"}));
   const auto requests = gateway.Requests();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(testing::ParseForm(requests[0].body).at("phone"), "+8613800138000");

@@ -13,8 +13,8 @@
 #include <thread>
 
 #include "common/code_page.h"
-#include "monitor/engine_test_ports.h"
 #include "monitor/monitor_context.h"
+#include "support/recording_ports.h"
 
 namespace korvelin::testing {
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -25,21 +24,7 @@ using testing::TestRow;
 using testing::WithoutStamp;
 
 // One ordered record of everything the scheduler does to its widgets, the log and the ledger.
-class Sequence {
- public:
-  void Add(std::string step) {
-    std::lock_guard lock(mutex_);
-    steps_.push_back(std::move(step));
-  }
-  std::vector<std::string> Steps() const {
-    std::lock_guard lock(mutex_);
-    return steps_;
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<std::string> steps_;
-};
+using Sequence = testing::TextRecord;
 
 class RecordingControls : public SchedulerControls {
  public:
@@ -102,11 +87,11 @@ TEST(MonitorScheduler, StartStepsInOrderWithTheFrequencyAsTyped) {
     rig.engine.settings().SetText(Edit::Frequency, Ansi(c.typed));
     rig.engine.context->MonitoringStopped = 1;
     rig.engine.ledger().SetText("kept_报警|1\r\n");
-    const std::size_t before = rig.sequence.Steps().size();
+    const std::size_t before = rig.sequence.Items().size();
 
     rig.scheduler->StartMonitoring();
 
-    std::vector<std::string> steps = rig.sequence.Steps();
+    std::vector<std::string> steps = rig.sequence.Items();
     steps.erase(steps.begin(), steps.begin() + before);
     const std::vector<std::string> expected = {
         "sweep 4000", "start off", "stop on",
@@ -121,11 +106,11 @@ TEST(MonitorScheduler, StopStepsInOrder) {
   SchedulerRig rig("127.0.0.1:1");
   rig.scheduler->StartMonitoring();
   rig.engine.ledger().Add(Ansi("奶粉_报警|"));
-  const std::size_t before = rig.sequence.Steps().size();
+  const std::size_t before = rig.sequence.Items().size();
 
   rig.scheduler->StopMonitoring();
 
-  std::vector<std::string> steps = rig.sequence.Steps();
+  std::vector<std::string> steps = rig.sequence.Items();
   steps.erase(steps.begin(), steps.begin() + before);
   const std::vector<std::string> expected = {
       "sweep 0", "ledger ",  "log " + Ansi("监控停止\r\n仍有线程在工作中，整等待停止...\r\n"),
@@ -143,7 +128,7 @@ TEST(MonitorScheduler, ShowRunningCountCaption) {
   rig.engine.context->RunningCheckCount = 0;
   const std::vector<std::string> expected = {"caption " + Ansi("当前监控数：0"),
                                              "caption " + Ansi("当前监控数：12")};
-  EXPECT_EQ(rig.sequence.Steps(), expected);
+  EXPECT_EQ(rig.sequence.Items(), expected);
 }
 
 TEST(MonitorSchedulerThreaded, TickChecksEveryTickedRowOnItsOwnThread) {
@@ -211,6 +196,7 @@ TEST(MonitorSchedulerThreaded, AtMost256ChecksRunAtOnce) {
   hanging.Close();
   ASSERT_TRUE(engine.WaitUntilIdle(std::chrono::seconds(60)));
   // Every started check logged its two entries (no price: the connection was reset).
+  engine.log->WaitForEntries(2u * MonitorScheduler::kMaxRunningChecks, std::chrono::seconds(10));
   EXPECT_EQ(engine.log->Entries().size(), 2u * MonitorScheduler::kMaxRunningChecks);
 
   // With the checks over, a new tick starts checks again (the port now refuses at once, so

@@ -6,7 +6,6 @@
 #include <chrono>
 #include <future>
 #include <memory>
-#include <mutex>
 #include <regex>
 #include <string>
 #include <thread>
@@ -17,70 +16,14 @@
 #include "common/settings.h"
 #include "support/fake_smtp.h"
 #include "support/loopback_server.h"
+#include "support/recording_ports.h"
 
 namespace korvelin {
 namespace {
 
-class MemoryLog : public ActivityLog {
- public:
-  void Append(const std::string& entry) override {
-    std::lock_guard lock(mutex_);
-    entries_.push_back(entry);
-  }
-  std::vector<std::string> Entries() const {
-    std::lock_guard lock(mutex_);
-    return entries_;
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<std::string> entries_;
-};
-
-class RecordingDesktop : public Desktop {
- public:
-  void OpenAddress(const std::string&) override {}
-  bool ShowTrayBalloon(const std::string&, const std::string&, int, int) override { return true; }
-  void PlayAlarm(std::string_view) override {}
-  bool IsMainWindowVisible() override { return true; }
-  bool IsMainWindowMinimised() override { return false; }
-  bool IsMainWindowActive() override { return true; }
-  void ShowMessage(const std::string& text, const std::string& title) override {
-    std::lock_guard lock(mutex_);
-    messages.push_back(AnsiToUtf8(title) + AnsiToUtf8(text));
-  }
-  std::vector<std::string> Messages() {
-    std::lock_guard lock(mutex_);
-    return messages;
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<std::string> messages;  // title + text, UTF-8
-};
-
-class RecordingControls : public MailControls {
- public:
-  void SetConnectButton(const std::string& caption, bool enabled) override {
-    Record("connect " + AnsiToUtf8(caption) + (enabled ? " on" : " off"));
-  }
-  void SetTestButton(const std::string& caption, bool enabled) override {
-    Record("test " + AnsiToUtf8(caption) + (enabled ? " on" : " off"));
-  }
-  void SetMailAlertsEnabled(bool enabled) override { Record(enabled ? "alerts on" : "alerts off"); }
-  std::vector<std::string> Calls() {
-    std::lock_guard lock(mutex_);
-    return calls_;
-  }
-
- private:
-  void Record(std::string call) {
-    std::lock_guard lock(mutex_);
-    calls_.push_back(std::move(call));
-  }
-  std::mutex mutex_;
-  std::vector<std::string> calls_;
-};
+using testing::MemoryLog;
+using testing::RecordingDesktop;
+using testing::RecordingMailControls;
 
 // Log literals, UTF-8.
 const std::string kConnecting = "\r\n正在连接邮箱服务器...\r\n";
@@ -127,7 +70,7 @@ class MailNotifierTest : public ::testing::Test {
   std::shared_ptr<Settings> settings = std::make_shared<Settings>();
   std::shared_ptr<MemoryLog> log = std::make_shared<MemoryLog>();
   std::shared_ptr<RecordingDesktop> desktop = std::make_shared<RecordingDesktop>();
-  std::shared_ptr<RecordingControls> controls = std::make_shared<RecordingControls>();
+  std::shared_ptr<RecordingMailControls> controls = std::make_shared<RecordingMailControls>();
 };
 
 TEST_F(MailNotifierTest, ConnectLogsInAndReportsSuccess) {
@@ -168,7 +111,7 @@ TEST_F(MailNotifierTest, ConnectFailureIsLoggedAndDisablesMailAlerts) {
     SCOPED_TRACE(c.name);
     auto log = std::make_shared<MemoryLog>();
     auto desktop = std::make_shared<RecordingDesktop>();
-    auto controls = std::make_shared<RecordingControls>();
+    auto controls = std::make_shared<RecordingMailControls>();
     testing::FakeSmtpOptions options;
     options.silent = c.silent;
     if (c.refuseLogin)
@@ -221,7 +164,7 @@ TEST_F(MailNotifierTest, InvalidSettingsOnlyFlickerTheCaption) {
     SCOPED_TRACE(c.name);
     auto log = std::make_shared<MemoryLog>();
     auto desktop = std::make_shared<RecordingDesktop>();
-    auto controls = std::make_shared<RecordingControls>();
+    auto controls = std::make_shared<RecordingMailControls>();
     settings->SetText(Edit::Sender, c.sender);
     settings->SetText(Edit::Password, c.password);
     settings->SetText(Edit::Recipient, c.recipient);

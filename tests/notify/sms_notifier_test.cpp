@@ -3,33 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "common/code_page.h"
-#include "common/ports.h"
 #include "support/fake_gateway.h"
 #include "support/loopback_server.h"
+#include "support/recording_ports.h"
 
 namespace korvelin {
 namespace {
 
-class MemoryLog : public ActivityLog {
- public:
-  void Append(const std::string& entry) override {
-    std::lock_guard lock(mutex_);
-    entries_.push_back(entry);
-  }
-  std::vector<std::string> Entries() const {
-    std::lock_guard lock(mutex_);
-    return entries_;
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<std::string> entries_;
-};
+using testing::MemoryLog;
 
 struct UnescapeCase {
   const char* name;

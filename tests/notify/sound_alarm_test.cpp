@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "monitor/engine_test_ports.h"
+#include "support/recording_ports.h"
 
 namespace korvelin {
 namespace {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/code_page.h"
+#include "products/product_test_entry.h"
 
 namespace korvelin {
 namespace {
@@ -14,16 +15,7 @@ namespace {
 // 德国 in code page 936.
 const std::string kGermany = "\xB5\xC2\xB9\xFA";
 
-ProductEntry Entry(std::string number, std::string name, std::string code, std::string target,
-                   std::string country) {
-  ProductEntry entry;
-  entry.number = std::move(number);
-  entry.name = std::move(name);
-  entry.code = std::move(code);
-  entry.targetPrice = std::move(target);
-  entry.country = std::move(country);
-  return entry;
-}
+using testing::Entry;
 
 TEST(ListFileTest, EncodesTheFourStoredColumnsOfEachRow) {
   ProductEntry first = Entry("7", "a b", "B00D8V0972", "60", kGermany);

@@ -14,6 +14,7 @@
 #include "common/code_page.h"
 #include "common/files.h"
 #include "products/list_file.h"
+#include "products/product_test_entry.h"
 
 namespace korvelin {
 namespace {
@@ -62,16 +63,7 @@ class FakeListFileUi : public ListFileUi {
   std::string listFile_;
 };
 
-ProductEntry Entry(std::string number, std::string name, std::string code, std::string target,
-                   std::string country) {
-  ProductEntry entry;
-  entry.number = std::move(number);
-  entry.name = std::move(name);
-  entry.code = std::move(code);
-  entry.targetPrice = std::move(target);
-  entry.country = std::move(country);
-  return entry;
-}
+using testing::Entry;
 
 class ProductStoreTest : public ::testing::Test {
  protected:
@@ -251,7 +243,7 @@ TEST_F(ProductStoreTest, TextWithoutSeparatorShowsTheMessageKeepsRowsAndRewrites
       "a\0-\0-\0-\0-\0b\0",
       14);
   for (const std::string& bytes : {std::string(), std::string("just some words\r\n"), kUtf16}) {
-    SCOPED_TRACE(testing::PrintToString(bytes));
+    SCOPED_TRACE(::testing::PrintToString(bytes));
     ProductList list;
     list.Append(Entry("3", "kept", "code", "60", kGermany));
     const std::vector<ProductEntry> before = list.Rows();

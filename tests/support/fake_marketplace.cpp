@@ -4,6 +4,7 @@
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
+#include <utility>
 
 namespace korvelin::testing {
 namespace {
@@ -115,7 +116,6 @@ FakeMarketplace::FakeMarketplace(int port, int tlsPort) {
 FakeMarketplace::~FakeMarketplace() {
   plain_.reset();
   secure_.reset();
-  if (log_ != nullptr) std::fclose(log_);
 }
 
 bool FakeMarketplace::Ok() const { return plain_->Ok() && secure_->Ok(); }
@@ -136,9 +136,12 @@ void FakeMarketplace::SetPrice(const std::string& code, const std::string& price
 
 bool FakeMarketplace::SetLogFile(const std::string& path) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (log_ != nullptr) std::fclose(log_);
-  log_ = path.empty() ? nullptr : std::fopen(path.c_str(), "ab");
-  return path.empty() || log_ != nullptr;
+  log_.reset();
+  if (path.empty()) return true;
+  auto log = std::make_unique<AppendLog>(path);
+  if (!log->Ok()) return false;
+  log_ = std::move(log);
+  return true;
 }
 
 std::vector<RecordedRequest> FakeMarketplace::Requests() const {
@@ -154,11 +157,7 @@ void FakeMarketplace::ClearRequests() {
 void FakeMarketplace::Record(const RecordedRequest& request) {
   std::lock_guard<std::mutex> lock(mutex_);
   requests_.push_back(request);
-  if (log_ != nullptr) {
-    std::string head = request.requestLine + "\r\n" + request.headerBlock + "\r\n";
-    std::fwrite(head.data(), 1, head.size(), log_);
-    std::fflush(log_);
-  }
+  if (log_) log_->Write(request.requestLine + "\r\n" + request.headerBlock + "\r\n");
 }
 
 void FakeMarketplace::Serve(Connection& c, bool tls) {

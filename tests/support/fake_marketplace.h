@@ -22,7 +22,6 @@
 // A HEAD request gets the reply head alone.
 #pragma once
 
-#include <cstdio>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -30,6 +29,7 @@
 #include <string_view>
 #include <vector>
 
+#include "support/fake_program.h"
 #include "support/loopback_server.h"
 
 namespace korvelin::testing {
@@ -99,7 +99,7 @@ class FakeMarketplace {
   mutable std::mutex mutex_;
   std::map<std::string, Price> prices_;
   std::vector<RecordedRequest> requests_;
-  std::FILE* log_ = nullptr;
+  std::unique_ptr<AppendLog> log_;
   std::unique_ptr<LoopbackServer> plain_;
   std::unique_ptr<LoopbackServer> secure_;
 };

@@ -7,56 +7,44 @@
 // Shift_JIS yen bytes, .com "$", .ca "CDN$", .co.uk the pound sign, .cn the full-width yuan
 // sign, other hosts "EUR"). Every request head is appended to the log file at once.
 // Prints "fake_marketplace ready PORT TLSPORT" when it listens; ends on SIGTERM or SIGINT.
-#include <signal.h>
-
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "support/fake_marketplace.h"
+#include "support/fake_program.h"
 
 int main(int argc, char** argv) {
+  using korvelin::testing::FakeOption;
   int port = 0;
   int tlsPort = 0;
   std::string logPath;
   std::vector<std::pair<std::string, std::string>> prices;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    if (value == nullptr) {
-      std::fprintf(stderr, "fake_marketplace: %s needs a value\n", arg.c_str());
-      return 2;
-    }
-    ++i;
-    if (arg == "--port") {
-      port = std::atoi(value);
-    } else if (arg == "--tls-port") {
-      tlsPort = std::atoi(value);
-    } else if (arg == "--log") {
-      logPath = value;
-    } else if (arg == "--price") {
-      const char* eq = std::strchr(value, '=');
-      if (eq == nullptr) {
-        std::fprintf(stderr, "fake_marketplace: --price wants CODE=TEXT\n");
-        return 2;
-      }
-      prices.emplace_back(std::string(value, eq), std::string(eq + 1));
-    } else {
-      std::fprintf(stderr, "fake_marketplace: unknown option %s\n", arg.c_str());
-      return 2;
-    }
+  const std::vector<FakeOption> options = {
+      FakeOption::Number("--port", port),
+      FakeOption::Number("--tls-port", tlsPort),
+      FakeOption::Text("--log", logPath),
+      {"--price", true,
+       [&](const char* v) {
+         const char* eq = std::strchr(v, '=');
+         if (eq == nullptr) {
+           std::fprintf(stderr, "fake_marketplace: --price wants CODE=TEXT\n");
+           return false;
+         }
+         prices.emplace_back(std::string(v, eq), std::string(eq + 1));
+         return true;
+       }},
+  };
+  if (!korvelin::testing::ReadFakeOptions(
+          argc, argv, "fake_marketplace",
+          "usage: fake_marketplace --port N --tls-port N [--log FILE] [--price CODE=TEXT ...]",
+          options)) {
+    return 2;
   }
 
-  // Block the stop signals before any thread starts, so only sigwait below receives them.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGTERM);
-  sigaddset(&stopSignals, SIGINT);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-
+  korvelin::testing::StopSignals stop;
   korvelin::testing::FakeMarketplace server(port, tlsPort);
   if (!server.Ok()) {
     std::fprintf(stderr, "fake_marketplace: cannot listen on port %d / %d\n", port, tlsPort);
@@ -70,7 +58,6 @@ int main(int argc, char** argv) {
   std::printf("fake_marketplace ready %d %d\n", server.Port(), server.TlsPort());
   std::fflush(stdout);
 
-  int received = 0;
-  sigwait(&stopSignals, &received);
+  stop.Wait();
   return 0;
 }

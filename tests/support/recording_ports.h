@@ -1,5 +1,6 @@
-// In-memory desktop ports for the engine tests: an activity log that keeps its entries and a
-// desktop that records every call (with the time of each alarm playback).
+// In-memory desktop ports for the core tests: an activity log that keeps its entries, a
+// desktop that records every call (with the time of each), and mail controls that record
+// what the mail notifier does to its widgets. Every call may come from any thread.
 #pragma once
 
 #include <atomic>
@@ -9,26 +10,51 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <utility>
 #include <vector>
 
+#include "common/code_page.h"
 #include "common/ports.h"
+#include "notify/mail_notifier.h"
 
 namespace korvelin::testing {
 
-class MemoryLog : public ActivityLog {
+// An ordered list of texts that any thread may add to.
+class TextRecord {
  public:
-  void Append(const std::string& entry) override {
+  void Add(std::string item) {
     std::lock_guard lock(mutex_);
-    entries_.push_back(entry);
+    items_.push_back(std::move(item));
   }
-  std::vector<std::string> Entries() const {
+  std::vector<std::string> Items() const {
     std::lock_guard lock(mutex_);
-    return entries_;
+    return items_;
   }
 
  private:
   mutable std::mutex mutex_;
-  std::vector<std::string> entries_;
+  std::vector<std::string> items_;
+};
+
+class MemoryLog : public ActivityLog {
+ public:
+  void Append(const std::string& entry) override { entries_.Add(entry); }
+  std::vector<std::string> Entries() const { return entries_.Items(); }
+  // Waits, at most `limit`, until the log holds `count` entries; false on time-out. A check
+  // gives back its running count before it appends its no-price entry, so a test that
+  // waited for the count to reach 0 may still have entries on their way.
+  bool WaitForEntries(std::size_t count, std::chrono::milliseconds limit) const {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (entries_.Items().size() < count) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+  }
+
+ private:
+  TextRecord entries_;
 };
 
 struct DesktopCall {
@@ -97,6 +123,14 @@ class RecordingDesktop : public Desktop {
     }
     return result;
   }
+  // The message boxes shown, each as title + text in UTF-8.
+  std::vector<std::string> Messages() const {
+    std::vector<std::string> result;
+    for (const DesktopCall& call : Calls("message")) {
+      result.push_back(AnsiToUtf8(call.detail) + AnsiToUtf8(call.text));
+    }
+    return result;
+  }
   // Waits until `count` calls of the kind were recorded; false when the wait ran out.
   bool WaitFor(const std::string& kind, std::size_t count, std::chrono::milliseconds limit) {
     std::unique_lock lock(mutex_);
@@ -120,6 +154,25 @@ class RecordingDesktop : public Desktop {
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<DesktopCall> calls_;
+};
+
+// Records each call as "connect <caption> on|off", "test <caption> on|off" or
+// "alerts on|off", captions in UTF-8.
+class RecordingMailControls : public MailControls {
+ public:
+  void SetConnectButton(const std::string& caption, bool enabled) override {
+    calls_.Add("connect " + AnsiToUtf8(caption) + (enabled ? " on" : " off"));
+  }
+  void SetTestButton(const std::string& caption, bool enabled) override {
+    calls_.Add("test " + AnsiToUtf8(caption) + (enabled ? " on" : " off"));
+  }
+  void SetMailAlertsEnabled(bool enabled) override {
+    calls_.Add(enabled ? "alerts on" : "alerts off");
+  }
+  std::vector<std::string> Calls() const { return calls_.Items(); }
+
+ private:
+  TextRecord calls_;
 };
 
 }  // namespace korvelin::testing
