@@ -20,6 +20,11 @@ if [[ "${1:-}" != --inside ]]; then
     echo "usage: run_e2e.sh <korvelin binary> <build tests dir> <source dir>" >&2
     exit 2
   fi
+  if [[ ! -x "$1" || ! -d "$2" ]]; then
+    echo "e2e: no program at $1 or no test folder at $2"
+    echo "0 passed, 1 failed"
+    exit 1
+  fi
   for tool in unshare Xvfb trayer xdotool xwininfo import ip iconv timeout; do
     if ! command -v "$tool" >/dev/null; then
       echo "e2e: $tool is missing (scripts/setup installs it)"
