@@ -20,6 +20,11 @@ if [[ "${1:-}" != --inside ]]; then
     echo "usage: run_e2e.sh <korvelin binary> <build tests dir> <source dir>" >&2
     exit 2
   fi
+  if [[ ! -x "$1" || ! -d "$2" ]]; then
+    echo "e2e: no program at $1 or no test folder at $2"
+    echo "0 passed, 1 failed"
+    exit 1
+  fi
   for tool in unshare Xvfb trayer xdotool xwininfo import ip iconv timeout; do
     if ! command -v "$tool" >/dev/null; then
       echo "e2e: $tool is missing (scripts/setup installs it)"
@@ -231,6 +236,8 @@ screenshot() {
 
 # tray_window_count: the number of windows inside the tray; an icon embedded adds some.
 tray_window_count() { xwininfo -tree -id "$(tray_window)" 2>/dev/null | grep -c '^ *0x'; }
+tray_has_icon() { (( $(tray_window_count) > tray_base )); }
+window_shown() { find_window "$1" >/dev/null; }
 
 # start_fake <program> <ready word> <args...>: starts a loopback fake from the build's test
 # folder and waits until it prints its ready line. Its output goes to logs/<program>.out.
@@ -272,6 +279,8 @@ at_start=(129 115)           # 按钮开始监控
 at_stop=(183 115)            # 按钮停止监控
 at_mail_alerts=(186 37)      # 选择框开启邮件通知
 at_open_page=(77 61)         # 选择框自动打开链接
+at_sms=(85 86)               # 选择框短息通知
+at_phone=(222 85)            # 编辑框手机号码
 at_add_product=(437 40)      # 按钮加入一个产品
 at_sender=(152 61)           # 编辑框发件邮箱 (page 1)
 at_password=(152 97)         # 编辑框发件密码 (page 1)
@@ -281,8 +290,8 @@ at_connect=(256 133)         # 按钮重新链接邮件 (page 1)
 # x of the row check boxes.
 list_x=333
 list_y=64
-list_header=${KORVELIN_E2E_LIST_HEADER:-24}
-list_row=${KORVELIN_E2E_LIST_ROW:-21}
+list_header=18
+list_row=16
 list_check_x=$((list_x + 12))
 
 # click <window> <x> <y>: a left click at client coordinates of the window.
@@ -342,8 +351,7 @@ case_first_start() {
   expect "first start: $list_name holds the 17 built-in lines byte for byte" \
     same_bytes "$dir/$list_name" "$work/expected_default.txt"
   [[ -e "$dir/$list_name" ]] || say "#  folder holds: $(ls -A "$dir" | tr '\n' ' ')"
-  expect "first start: the tray icon is embedded in the system tray" \
-    test "$(tray_window_count)" -gt "$tray_base"
+  expect "first start: the tray icon is embedded in the system tray" wait_for 5 tray_has_icon
 
   # Pictures of both tab pages for the README: page 0 as it starts, then page 1.
   screenshot "$wid" "$out_dir/screenshot-monitor.png"
@@ -425,6 +433,43 @@ case_empty_list_file() {
   stop_app
 }
 
+case_tray() {
+  say "# the tray icon: double-click hides and shows, 退出 ends the program"
+  local dir wid tray x y w h
+  dir=$(new_folder tray)
+  start_app "$dir" tray
+  if ! wid=$(wait_window "$title_pattern"); then
+    fail "tray: the main window appears"
+    stop_app
+    return
+  fi
+  settle
+  if ! wait_for 5 tray_has_icon; then
+    fail "tray: the icon is in the tray"
+    stop_app
+    return
+  fi
+  # The tray holds only our icon, so its middle is the icon.
+  tray=$(tray_window)
+  eval "$(xdotool getwindowgeometry --shell "$tray" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
+  x=$((X + WIDTH / 2))
+  y=$((Y + HEIGHT / 2))
+  xdotool mousemove "$x" "$y" click --repeat 2 --delay 100 1
+  expect "tray: a double-click hides the window" \
+    wait_for 5 bash -c "! xdotool search --onlyvisible --name '$title_pattern' >/dev/null 2>&1"
+  xdotool mousemove "$x" "$y" click --repeat 2 --delay 100 1
+  expect "tray: a second double-click shows it again" wait_for 5 window_shown "$title_pattern"
+  sleep 0.5
+  # The menu offers 隐藏 and 退出 while the window is shown: the second item ends the program.
+  xdotool mousemove "$x" "$y" click 3
+  sleep 0.7
+  xdotool key --clearmodifiers Down Down Return
+  expect "tray: 退出 in the tray menu ends the program" \
+    wait_for 10 bash -c "! kill -0 $app_pid 2>/dev/null"
+  expect "tray: the icon is gone from the tray" wait_for 5 eval '! tray_has_icon'
+  stop_app
+}
+
 case_monitoring() {
   say "# monitoring against the fake marketplace"
   local dir wid log=$logs/marketplace.log before after
@@ -488,15 +533,18 @@ case_monitoring() {
 }
 
 case_alert_mail() {
-  say "# alerts: product page and mail"
-  local dir wid box mails=$logs/smtp.log log=$logs/marketplace_alert.log
+  say "# alerts: product page, SMS and mail for two products"
+  local dir wid box mails=$logs/smtp.log log=$logs/marketplace_alert.log sms=$logs/gateway.log
   dir=$(new_folder alert)
   : >"$mails"
   : >"$log"
+  : >"$sms"
   rm -f "$work/opened.txt"
-  start_fake fake_marketplace "ready" --port 80 --tls-port 443 --log "$log" \
-    --price B00D8V0972=54,99 || { stop_fakes; return; }
+  # 爱他美1 (target 60) at 54,99 and 爱他美2 (target 38) at 12,00: both at or below target.
+  start_fake fake_marketplace "ready" --port 80 --tls-port 0 --log "$log" \
+    --price B00D8V0972=54,99 --price B00D8V092W=12,00 || { stop_fakes; return; }
   start_fake fake_smtp "listening" --port 25 --log "$mails" || { stop_fakes; return; }
+  start_fake fake_gateway "listening" --port 443 --tls --log "$sms" || { stop_fakes; return; }
   start_app "$dir" alert
   if ! wid=$(wait_window "$title_pattern"); then
     fail "alerts: the main window appears"
@@ -520,29 +568,47 @@ case_alert_mail() {
     fail "alerts: connecting the mail account shows its message box"
   fi
   next_tab "$wid"
-  # Page 0: mail alerts and the product page on, row 2 (爱他美1, target 60, page price 54,99).
+  # Page 0: mail, SMS (a number typed with spaces) and the product page on; rows 2 and 3.
   click "$wid" "${at_mail_alerts[@]}"
   click "$wid" "${at_open_page[@]}"
+  click "$wid" "${at_sms[@]}"
+  type_into "$wid" "${at_phone[@]}" '138 0013 8000'
   tick_row "$wid" 1
+  tick_row "$wid" 2
   type_into "$wid" "${at_frequency[@]}" 1
   click "$wid" "${at_start[@]}"
-  wait_for 20 grep -q '^=== message' "$mails"
-  # Several more ticks: the ledger holds the product's mail and page back for 10 minutes.
-  wait_for 20 bash -c "(( \$(grep -c '^GET /product-reviews/B00D8V0972 ' '$log') >= 5 ))"
-  sleep 1
-  expect "alerts: the fake marketplace was asked at least 5 times" \
-    test "$(requests_for "$log" B00D8V0972)" -ge 5
-  expect "alerts: exactly one alert mail" test "$(grep -c '^=== message' "$mails")" == 1
-  expect "alerts: the mail goes from the sender to the recipient" bash -c '
-    grep -Eq "^from: <?alice@qq.com>?$" "$0" && grep -Eq "^to: <?bob@qq.com>?$" "$0" &&
-    grep -q "^login: alice@qq.com$" "$0"' "$mails"
-  expect "alerts: the mail's subject" grep -qx 'subject: 爱他美1 - 有货啦！' "$mails"
-  expect "alerts: the mail's body names the product and links its reviews page" bash -c '
+  # Several ticks: the ledger holds each product's mail and page, and the SMS of all
+  # products, back for 10 minutes.
+  wait_for 25 bash -c "(( \$(grep -c '^GET /product-reviews/B00D8V092W ' '$log') >= 5 ))"
+  sleep 1.5
+  if (( $(requests_for "$log" B00D8V0972) < 5 || $(requests_for "$log" B00D8V092W) < 5 )); then
+    fail "alerts: both rows are checked at least 5 times ($(grep -c '^GET ' "$log") requests)"
+    screenshot "$wid" "$out_dir/screenshot-alert.png"
+    stop_app
+    stop_fakes
+    return
+  fi
+  pass "alerts: both rows are checked at least 5 times"
+  expect "alerts: exactly one alert mail per product" \
+    test "$(grep -c '^=== message' "$mails")" == 2
+  expect "alerts: each mail goes from the sender to the recipient" bash -c '
+    (( $(grep -Ec "^from: <?alice@qq.com>?$" "$0") == 2 &&
+       $(grep -Ec "^to: <?bob@qq.com>?$" "$0") == 2 &&
+       $(grep -c "^login: alice@qq.com$" "$0") >= 2 ))' "$mails"
+  expect "alerts: the mails' subjects" bash -c '
+    grep -qx "subject: 爱他美1 - 有货啦！" "$0" && grep -qx "subject: 爱他美2 - 有货啦！" "$0"' "$mails"
+  tr -d '\r' <"$mails" >"$work/mails.txt"
+  expect "alerts: a mail's body names the product and links its reviews page" bash -c '
     grep -qx "产品：爱他美1" "$0" &&
     grep -Eqx "时间：[0-9]{4}年[0-9]{1,2}月[0-9]{1,2}日.*" "$0" &&
-    grep -qx "链接：http://www.amazon.de/product-reviews/B00D8V0972" "$0"' <(tr -d '\r' <"$mails")
-  expect "alerts: the product page is opened once" \
-    test "$(cat "$work/opened.txt" 2>/dev/null)" == "http://www.amazon.de/dp/B00D8V0972"
+    grep -qx "链接：http://www.amazon.de/product-reviews/B00D8V0972" "$0" &&
+    grep -qx "链接：http://www.amazon.de/product-reviews/B00D8V092W" "$0"' "$work/mails.txt"
+  expect "alerts: each product page is opened once" \
+    test "$(sort "$work/opened.txt" 2>/dev/null | tr '\n' ' ')" == \
+    "http://www.amazon.de/dp/B00D8V092W http://www.amazon.de/dp/B00D8V0972 "
+  expect "alerts: one SMS for both products" test "$(grep -c '^=== request' "$sms")" == 1
+  expect "alerts: the SMS goes to the number without spaces, with the gateway key" bash -c '
+    grep -q "^POST /text" "$0" && grep -q "phone=13800138000&" "$0" && grep -q "key=textbelt" "$0"' "$sms"
   screenshot "$wid" "$out_dir/screenshot-alert.png"
   click "$wid" "${at_stop[@]}"
   expect "alerts: the program is still running" app_alive
@@ -591,11 +657,10 @@ case_add_product() {
 
 say "# korvelin end-to-end: $binary"
 start_namespace_env
-case_namespace
-case_first_start
-case_read_only_folder
-case_empty_list_file
-case_monitoring
-case_alert_mail
-case_add_product
+# KORVELIN_E2E_CASES (a space-separated list such as "first_start monitoring") runs only
+# those cases; by default all of them run.
+all_cases=(namespace first_start read_only_folder empty_list_file tray monitoring alert_mail add_product)
+for name in ${KORVELIN_E2E_CASES:-${all_cases[*]}}; do
+  "case_$name"
+done
 finish
