@@ -90,54 +90,54 @@ struct PictureSpec {
 
 QString S(const char16_t* text) { return QString::fromUtf16(text); }
 
-QCheckBox* MakeCheck(QWidget* parent, const CheckSpec& spec) {
-  auto* box = new QCheckBox(S(spec.caption), parent);
-  box->setObjectName(S(spec.name));
-  box->setGeometry(spec.place);
-  box->setChecked(spec.ticked);
-  box->setEnabled(spec.enabled);
+QCheckBox* MakeCheck(QWidget* parent, const CheckSpec& form) {
+  auto* box = new QCheckBox(S(form.caption), parent);
+  box->setObjectName(S(form.name));
+  box->setGeometry(form.place);
+  box->setChecked(form.ticked);
+  box->setEnabled(form.enabled);
   return box;
 }
 
-QLineEdit* MakeEdit(QWidget* parent, const EditSpec& spec) {
-  auto* edit = new QLineEdit(S(spec.text), parent);
-  edit->setObjectName(S(spec.name));
-  edit->setGeometry(spec.place);
-  edit->setEnabled(spec.enabled);
+QLineEdit* MakeEdit(QWidget* parent, const EditSpec& form) {
+  auto* edit = new QLineEdit(S(form.text), parent);
+  edit->setObjectName(S(form.name));
+  edit->setGeometry(form.place);
+  edit->setEnabled(form.enabled);
   edit->setAlignment(Qt::AlignCenter);
   edit->setFrame(true);
   return edit;
 }
 
-QLabel* MakeLabel(QWidget* parent, const LabelSpec& spec) {
-  auto* label = new QLabel(S(spec.caption), parent);
-  label->setObjectName(S(spec.name));
-  label->setGeometry(spec.place);
+QLabel* MakeLabel(QWidget* parent, const LabelSpec& form) {
+  auto* label = new QLabel(S(form.caption), parent);
+  label->setObjectName(S(form.name));
+  label->setGeometry(form.place);
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  if (spec.red) {
+  if (form.red) {
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, kRed);
     label->setPalette(palette);
   }
-  if (spec.border) label->setFrameStyle(QFrame::Box | QFrame::Plain);
+  if (form.border) label->setFrameStyle(QFrame::Box | QFrame::Plain);
   return label;
 }
 
-QPushButton* MakeButton(QWidget* parent, const ButtonSpec& spec) {
-  auto* button = new QPushButton(S(spec.caption), parent);
-  button->setObjectName(S(spec.name));
-  button->setGeometry(spec.place);
-  button->setEnabled(spec.enabled);
+QPushButton* MakeButton(QWidget* parent, const ButtonSpec& form) {
+  auto* button = new QPushButton(S(form.caption), parent);
+  button->setObjectName(S(form.name));
+  button->setGeometry(form.place);
+  button->setEnabled(form.enabled);
   button->setAutoDefault(false);
   return button;
 }
 
-QLabel* MakePicture(QWidget* parent, const PictureSpec& spec) {
+QLabel* MakePicture(QWidget* parent, const PictureSpec& form) {
   auto* picture = new QLabel(parent);
-  picture->setObjectName(S(spec.name));
-  picture->setGeometry(spec.place);
+  picture->setObjectName(S(form.name));
+  picture->setGeometry(form.place);
   picture->setScaledContents(true);  // the bitmap is scaled into the box
-  const QPixmap pixmap(QString::fromLatin1(spec.resource));
+  const QPixmap pixmap(QString::fromLatin1(form.resource));
   if (!pixmap.isNull()) picture->setPixmap(pixmap);
   return picture;
 }
@@ -253,21 +253,21 @@ void MainWindow::BuildPage0(QWidget* c) {
       {u"选择框短息通知", u"开启短信提醒(3条/天)", {16, 78, 140, 17}, false, true, Tick::Sms},
       {u"选择框超时跳过", u"超时", {213, 105, 44, 24}, false, true, Tick::Timeout},
   };
-  for (const CheckSpec& spec : checks)
-    MakeCheck(c, spec)->setProperty("setting", static_cast<int>(spec.setting));
+  for (const CheckSpec& form : checks)
+    MakeCheck(c, form)->setProperty("setting", static_cast<int>(form.setting));
   static const EditSpec edits[] = {
       {u"编辑框手机号码", u"", {166, 75, 113, 22}, false, Edit::Phone},
       {u"编辑框频率", u"5", {73, 107, 24, 20}, true, Edit::Frequency},
       {u"编辑框超时跳过", u"15", {262, 106, 24, 20}, false, Edit::Timeout},
   };
-  for (const EditSpec& spec : edits)
-    MakeEdit(c, spec)->setProperty("setting", static_cast<int>(spec.setting));
+  for (const EditSpec& form : edits)
+    MakeEdit(c, form)->setProperty("setting", static_cast<int>(form.setting));
   static const LabelSpec labels[] = {
       {u"标签1", u"监控频率：", {16, 111, 56, 13}, false, false},
       {u"标签12", u"秒跳过", {291, 109, 40, 16}, false, false},
       {u"标签当前监控数", u"当前监控数：", {185, 136, 122, 22}, true, true},
   };
-  for (const LabelSpec& spec : labels) MakeLabel(c, spec);
+  for (const LabelSpec& form : labels) MakeLabel(c, form);
   countLabel_ = c->findChild<QLabel*>(QStringLiteral("标签当前监控数"));
   countLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   countLabel_->setAutoFillBackground(true);
@@ -282,7 +282,7 @@ void MainWindow::BuildPage0(QWidget* c) {
       {u"按钮全不选", u"全不选", {691, 26, 65, 30}, true},
       {u"按钮反选", u"反  选", {762, 26, 65, 30}, true},
   };
-  for (const ButtonSpec& spec : buttons) MakeButton(c, spec);
+  for (const ButtonSpec& form : buttons) MakeButton(c, form);
   startButton_ = c->findChild<QPushButton*>(QStringLiteral("按钮开始监控"));
   stopButton_ = c->findChild<QPushButton*>(QStringLiteral("按钮停止监控"));
 
@@ -319,15 +319,15 @@ void MainWindow::BuildPage1(QWidget* c) {
       {u"标签5", u"收件邮箱：", {11, 88, 57, 24}, false, false},
       {u"标签6", u"注：发件邮箱与收件邮箱可以为同一个。", {34, 130, 216, 16}, true, false},
   };
-  for (const LabelSpec& spec : mailLabels)
-    MakeLabel(mail, spec)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  for (const LabelSpec& form : mailLabels)
+    MakeLabel(mail, form)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   static const EditSpec mailEdits[] = {
       {u"编辑框发件邮箱", u"@qq.com", {76, 18, 117, 24}, true, Edit::Sender},
       {u"编辑框发件密码", u"", {76, 54, 117, 24}, true, Edit::Password},
       {u"编辑框收件邮箱", u"", {76, 89, 117, 24}, true, Edit::Recipient},
   };
-  for (const EditSpec& spec : mailEdits)
-    MakeEdit(mail, spec)->setProperty("setting", static_cast<int>(spec.setting));
+  for (const EditSpec& form : mailEdits)
+    MakeEdit(mail, form)->setProperty("setting", static_cast<int>(form.setting));
   auto* password = mail->findChild<QLineEdit*>(QStringLiteral("编辑框发件密码"));
   password->setEchoMode(QLineEdit::Password);
   password->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));  // "*"
@@ -351,13 +351,13 @@ void MainWindow::BuildPage1(QWidget* c) {
        true,
        false},
   };
-  for (const LabelSpec& spec : helpLabels) MakeLabel(help, spec);
+  for (const LabelSpec& form : helpLabels) MakeLabel(help, form);
   static const PictureSpec helpPictures[] = {
       {u"图片框1", ":/help/help_1.bmp", {14, 52, 455, 53}},
       {u"图片框2", ":/help/help_2.bmp", {14, 161, 463, 80}},
       {u"图片框3", ":/help/help_3.bmp", {14, 292, 528, 72}},
   };
-  for (const PictureSpec& spec : helpPictures) MakePicture(help, spec);
+  for (const PictureSpec& form : helpPictures) MakePicture(help, form);
 
   auto* sms = new QGroupBox(QStringLiteral("手机通知内容-示意图"), c);
   sms->setObjectName(QStringLiteral("分组框3"));
