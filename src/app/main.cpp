@@ -1,5 +1,7 @@
 // Korvelin: watches Amazon prices in nine countries and raises alerts.
 #include <QApplication>
+#include <cstdio>
+#include <cstdlib>
 
 #include "app/main_window.h"
 #include "app/pumped_wait.h"
@@ -20,7 +22,11 @@ int main(int argc, char** argv) {
                    Qt::QueuedConnection);
   window.Start(korvelin::ProgramDirectory());
   window.show();
-  // Detached check threads may still run when this returns; they reach no widget any more
-  // (the window's hand-off is closed) and end with the process.
-  return app.exec();
+  const int code = app.exec();
+  // The process ends at once: detached check, mail and alarm threads may still be running,
+  // and they must not meet static objects (the cookie store, the code page tables) being
+  // destroyed under them, so no destructors run from here. The list was saved after its
+  // last change; nothing else is kept.
+  std::fflush(nullptr);
+  std::_Exit(code);
 }
