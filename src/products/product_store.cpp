@@ -52,14 +52,15 @@ LoadOutcome LoadProductList(ProductList& list, const std::string& listText,
                             const std::string& filePath, const std::string& directory,
                             ListFileUi& ui) {
   std::optional<std::string> text;
+  std::string source;  // the file the text came from, if any
   if (listText.size() >= kShortestListText) {
     text = listText;
   } else if (filePath.size() >= kShortestFilePath) {
-    text = ReadListFile(filePath);
+    source = filePath;
   } else {
-    const std::string chosen = ui.ChooseOpenFile(directory, OpenFileFilter());
-    if (!chosen.empty()) text = ReadListFile(chosen);
+    source = ui.ChooseOpenFile(directory, OpenFileFilter());
   }
+  if (!source.empty()) text = ReadListFile(source);
 
   LoadOutcome outcome = LoadOutcome::kCancelled;
   if (text) {
@@ -74,7 +75,13 @@ LoadOutcome LoadProductList(ProductList& list, const std::string& listText,
   }
 
   ui.ProcessPendingEvents();
-  SaveProductList(list, directory, ui);
+  // A list file that could not be read as a list is never overwritten by the rows it failed
+  // to fill: at start-up those are no rows at all, and the save would wipe out a list the
+  // user may still recover (say one saved as UTF-16 by an editor).
+  const bool sourceIsListFile = !source.empty() && source == ProductListFilePath(directory);
+  if (!(outcome == LoadOutcome::kFormatError && sourceIsListFile)) {
+    SaveProductList(list, directory, ui);
+  }
   ui.ProcessPendingEvents();
   return outcome;
 }

@@ -45,7 +45,9 @@ enum class LoadOutcome {
 //     of spaces at both ends;
 //  3. else the file the user picks in an open dialog starting in `directory`, read as in
 //     2; a cancelled dialog parses nothing.
-// In every case the end is: process pending events, save, process pending events.
+// In every case the end is: process pending events, save, process pending events; only
+// when the source was the default list file itself and it held no list, the save is left
+// out, so an unreadable list file is never overwritten.
 LoadOutcome LoadProductList(ProductList& list, const std::string& listText,
                             const std::string& filePath, const std::string& directory,
                             ListFileUi& ui);

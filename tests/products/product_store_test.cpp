@@ -275,6 +275,27 @@ TEST_F(ProductStoreTest, EmptyListFileAtStartShowsTheMessageAndStaysEmpty) {
   EXPECT_EQ(ui_.calls[0], Message());
 }
 
+TEST_F(ProductStoreTest, UnreadableListFileAtStartIsNotOverwritten) {
+  // A list saved as UTF-16 by an editor reads as text without a separator.
+  const std::string utf16(
+      "\xFF\xFE"
+      "a\0-\0-\0-\0-\0b\0-\0-\0-\0-\0c\0",
+      24);
+  Write(ListFile(), utf16);
+  EXPECT_EQ(LoadStartupProductList(list_, Dir(), ui_), LoadOutcome::kFormatError);
+  EXPECT_EQ(list_.Count(), 0);
+  EXPECT_EQ(ReadFileBytes(ListFile()), utf16);
+  EXPECT_EQ(ui_.calls, (std::vector<std::string>{Message(), "events " + utf16, "events " + utf16}));
+
+  // The same file chosen in the import dialog is left alone as well.
+  list_.Append(Entry("1", "kept", "code", "60", kGermany));
+  FakeListFileUi ui(ListFile());
+  ui.chosenFile = ListFile();
+  EXPECT_EQ(LoadProductList(list_, "", "", Dir(), ui), LoadOutcome::kFormatError);
+  EXPECT_EQ(list_.Count(), 1);
+  EXPECT_EQ(ReadFileBytes(ListFile()), utf16);
+}
+
 TEST_F(ProductStoreTest, SavingAnEmptyListWritesAnEmptyFile) {
   Write(ListFile(), "old----file----1----" + kGermany + "\r\n");
   EXPECT_TRUE(SaveProductList(list_, Dir(), ui_));
