@@ -200,6 +200,15 @@ wait_window() {
 # settle: lets the program finish what it does right after its window appears.
 settle() { sleep "${1:-1}"; }
 
+# main_window <case>: waits for the main window and puts its id into the caller's $wid; when
+# it does not appear, records the failure and stops the program, and the caller returns.
+main_window() {
+  wid=$(wait_window "$title_pattern") && return 0
+  fail "$1: the main window appears"
+  stop_app
+  return 1
+}
+
 file_size() { stat -c %s "$1" 2>/dev/null; }
 no_file() { [[ ! -e "$1" ]]; }
 same_bytes() { cmp -s "$1" "$2"; }
@@ -338,11 +347,7 @@ case_first_start() {
   local dir wid
   dir=$(new_folder first)
   start_app "$dir" first_start
-  if ! wid=$(wait_window "$title_pattern"); then
-    fail "first start: the main window appears"
-    stop_app
-    return
-  fi
+  main_window "first start" || return
   pass "first start: the main window appears"
   settle
   expect "first start: the window title is exact" window_title_is "$wid" "$main_title"
@@ -388,11 +393,7 @@ case_read_only_folder() {
     return
   fi
   start_app "$dir" read_only
-  if ! wid=$(wait_window "$title_pattern"); then
-    fail "read-only folder: the main window appears"
-    stop_app
-    return
-  fi
+  main_window "read-only folder" || return
   pass "read-only folder: the main window appears"
   settle 1.5
   expect "read-only folder: no message box" bash -c "! xdotool search --onlyvisible --name '$box_title' >/dev/null 2>&1"
@@ -438,11 +439,7 @@ case_tray() {
   local dir wid tray x y w h
   dir=$(new_folder tray)
   start_app "$dir" tray
-  if ! wid=$(wait_window "$title_pattern"); then
-    fail "tray: the main window appears"
-    stop_app
-    return
-  fi
+  main_window "tray" || return
   settle
   if ! wait_for 5 tray_has_icon; then
     fail "tray: the icon is in the tray"
@@ -482,11 +479,7 @@ case_monitoring() {
   expect "monitoring: the fake marketplace answers as www.amazon.de" grep -q 'EUR 54,99' <<<"$page"
   : >"$log"
   start_app "$dir" monitoring
-  if ! wid=$(wait_window "$title_pattern"); then
-    fail "monitoring: the main window appears"
-    stop_app
-    return
-  fi
+  main_window "monitoring" || return
   settle
   cp "$dir/$list_name" "$work/list_before_monitoring"
   # Watch rows 1 and 2 (爱他美Pre at 99,00 and 爱他美1 at 54,99), every second.
@@ -546,12 +539,7 @@ case_alert_mail() {
   start_fake fake_smtp "listening" --port 25 --log "$mails" || { stop_fakes; return; }
   start_fake fake_gateway "listening" --port 443 --tls --log "$sms" || { stop_fakes; return; }
   start_app "$dir" alert
-  if ! wid=$(wait_window "$title_pattern"); then
-    fail "alerts: the main window appears"
-    stop_app
-    stop_fakes
-    return
-  fi
+  main_window "alerts" || { stop_fakes; return; }
   settle
   # Page 1: the mail account, then "连 接".
   next_tab "$wid"
@@ -621,11 +609,7 @@ case_add_product() {
   local dir wid dialog
   dir=$(new_folder add)
   start_app "$dir" add_product
-  if ! wid=$(wait_window "$title_pattern"); then
-    fail "add product: the main window appears"
-    stop_app
-    return
-  fi
+  main_window "add product" || return
   settle
   click "$wid" "${at_add_product[@]}"
   if ! dialog=$(wait_window '^加入一个产品$' 10); then
