@@ -209,8 +209,8 @@ SplitAddress SplitUrl(const std::string& address) {
   const int colon = FindTextBackward(hostText, ":");
   if (colon != -1) {
     const std::string digits = hostText.substr(static_cast<std::size_t>(colon));
-    const bool allDigits = !digits.empty() && digits.find_first_not_of("0123456789") ==
-                                                  std::string::npos;
+    const bool allDigits =
+        !digits.empty() && digits.find_first_not_of("0123456789") == std::string::npos;
     if (allDigits) {
       result.port = TextToInt(digits);
       hostText = LeftText(hostText, colon - 1);
@@ -343,7 +343,8 @@ std::string FetchViaRequestObject(const std::string& address, int timeoutSeconds
 
 std::string FetchViaInternetApi(const std::string& address, int method, const std::string& body,
                                 std::string* cookies, std::string* headers,
-                                std::string* replyHeaders, std::string* replyCookies) {
+                                std::string* replyHeaders, std::string* replyCookies,
+                                long totalTimeoutMs) {
   InitHttp();
   std::string headerText = headers != nullptr ? *headers : std::string();
   std::string replyHead;
@@ -381,6 +382,7 @@ std::string FetchViaInternetApi(const std::string& address, int method, const st
     curl_easy_setopt(easy.get(), CURLOPT_CONNECTTIMEOUT, kStallSeconds);
     curl_easy_setopt(easy.get(), CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(easy.get(), CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+    if (totalTimeoutMs > 0) curl_easy_setopt(easy.get(), CURLOPT_TIMEOUT_MS, totalTimeoutMs);
     if (cookies == nullptr && g_cookieShare->share != nullptr) {
       curl_easy_setopt(easy.get(), CURLOPT_SHARE, g_cookieShare->share);
       curl_easy_setopt(easy.get(), CURLOPT_COOKIEFILE, "");

@@ -33,9 +33,10 @@ std::string FetchViaRequestObject(const std::string& address, int timeoutSeconds
 // method: 0 GET, 1 POST, 2 HEAD, other 0. `cookies` may be null (then a shared automatic
 // cookie store is used); when given it is sent and then merged with the reply's cookies.
 // `headers` is completed in place. Reply headers and cookies are written when non-null.
+// `totalTimeoutMs` > 0 bounds the whole transfer (the price check's remaining time).
 std::string FetchViaInternetApi(const std::string& address, int method = 0,
                                 const std::string& body = {}, std::string* cookies = nullptr,
                                 std::string* headers = nullptr, std::string* replyHeaders = nullptr,
-                                std::string* replyCookies = nullptr);
+                                std::string* replyCookies = nullptr, long totalTimeoutMs = 0);
 
 }  // namespace korvelin

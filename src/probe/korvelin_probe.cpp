@@ -1,0 +1,93 @@
+// korvelin-probe: what the price check makes of a page, for maintainers and bug reports.
+//
+//   korvelin-probe PAGE_FILE COUNTRY        read a saved page (plain or gzip-compressed)
+//   korvelin-probe --fetch CODE COUNTRY     fetch the product as a check does
+//
+// COUNTRY is the country name as a product row carries it (UTF-8: 德国, 美国, ...). Prints the
+// price text, the markup family that gave it, or the cause when there is none. Exit status 0
+// with a price, 1 without, 2 on wrong use.
+#include <zlib.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <string>
+
+#include "common/code_page.h"
+#include "monitor/marketplace.h"
+#include "monitor/page_fetcher.h"
+#include "monitor/price_check.h"
+
+namespace {
+
+using korvelin::NoPriceCause;
+
+const char* CauseName(NoPriceCause cause) {
+  switch (cause) {
+    case NoPriceCause::kCaptcha:
+      return "captcha (网站要求验证码)";
+    case NoPriceCause::kUnavailable:
+      return "unavailable (商品暂时无货)";
+    case NoPriceCause::kNoPriceOnPage:
+      return "no price on page (页面上没有价格)";
+    case NoPriceCause::kNoReply:
+      return "no reply (没有收到回复)";
+    default:
+      return "none";
+  }
+}
+
+// The file's bytes, inflated when it is gzip-compressed; false when it cannot be read.
+bool ReadPageFile(const std::string& path, std::string& bytes) {
+  gzFile file = gzopen(path.c_str(), "rb");  // reads plain files unchanged as well
+  if (file == nullptr) return false;
+  char buffer[1 << 16];
+  int n = 0;
+  while ((n = gzread(file, buffer, sizeof buffer)) > 0)
+    bytes.append(buffer, static_cast<std::size_t>(n));
+  const bool ok = n == 0;
+  gzclose(file);
+  return ok;
+}
+
+int Report(const korvelin::PriceReading& reading) {
+  if (reading.priceText.empty()) {
+    std::cout << "price: (none)\ncause: " << CauseName(reading.cause) << "\n";
+    return 1;
+  }
+  std::cout << "price: " << korvelin::AnsiToUtf8(reading.priceText)
+            << "\nfamily: " << reading.family << "\n";
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string usage =
+      "usage: korvelin-probe PAGE_FILE COUNTRY\n       korvelin-probe --fetch CODE COUNTRY\n";
+  if (argc != 3 && !(argc == 4 && std::string(argv[1]) == "--fetch")) {
+    std::cerr << usage;
+    return 2;
+  }
+  const korvelin::MarketplaceTable table;
+  const std::string country = korvelin::Ansi(argv[argc - 1]);
+  const korvelin::Marketplace& marketplace = table.MarketplaceFor(country);
+  std::cout << "marketplace: " << korvelin::AnsiToUtf8(marketplace.CountryName) << "\n";
+  if (argc == 4) {
+    korvelin::InitHttp();
+    bool productPage = false;
+    const korvelin::PriceReading reading =
+        korvelin::FetchAndReadPrice(marketplace, argv[2], std::nullopt, &productPage);
+    std::cout << "fetched: " << marketplace.ReviewsUrlPrefix << argv[2];
+    if (productPage) std::cout << ", " << marketplace.TodayPageUrlPrefix << argv[2];
+    std::cout << "\n";
+    return Report(reading);
+  }
+  std::string page;
+  if (!ReadPageFile(argv[1], page)) {
+    std::cerr << "korvelin-probe: cannot read " << argv[1] << "\n";
+    return 2;
+  }
+  return Report(korvelin::ReadPricePage(page, marketplace));
+}
