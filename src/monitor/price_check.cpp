@@ -234,11 +234,12 @@ std::string NormalisePriceText(std::string priceText, const Marketplace& marketp
   return ReplaceText(priceText, ",", marketplace.CommaReplacement);
 }
 
-PriceReading ReadPricePage(std::string_view body, const Marketplace& marketplace) {
+PriceReading ReadPricePage(std::string_view body, const Marketplace& marketplace,
+                           bool reviewsPage) {
   PriceReading reading;
   const std::string pageText = Utf8ToAnsi(BytesToText(body));
   reading.markerText = CutPriceText(pageText, marketplace);
-  if (!RemoveSpaces(reading.markerText).empty()) {
+  if (reviewsPage && !RemoveSpaces(reading.markerText).empty()) {
     reading.priceText = reading.markerText;
     reading.family = texts::PriceAttribute();
     return reading;
@@ -287,7 +288,7 @@ PriceReading FetchAndReadPrice(const Marketplace& marketplace, const std::string
   const std::string productPage =
       FetchViaInternetApi(marketplace.TodayPageUrlPrefix + code, 0, {}, nullptr, &headers, nullptr,
                           nullptr, remainingMs);
-  PriceReading today = ReadPricePage(productPage, marketplace);
+  PriceReading today = ReadPricePage(productPage, marketplace, /*reviewsPage=*/false);
   today.markerText = reading.markerText;  // the marker rule's text is the reviews page's
   return today;
 }

@@ -56,15 +56,18 @@ std::string PriceTextFromPage(std::string_view body, const Marketplace& marketpl
 // what the check logs and writes into the row.
 std::string NormalisePriceText(std::string priceText, const Marketplace& marketplace);
 
-// What one reply gives: the price (with the marker rule first, then today's markup), the
-// markup family that gave it, or the cause when there is none.
+// What one reply gives: the price, the markup family that gave it, or the cause when there is
+// none. The reviews page is read with the marker rule first, then today's markup; a product
+// page (`reviewsPage` false) with today's markup alone, since the marker rule finds the
+// prices of other products there (carousels carry class="price").
 struct PriceReading {
   std::string priceText;   // as logged and written; empty when there is none
   std::string markerText;  // the cut of the marker rule, normalised (may be blank)
   std::string family;      // "class=\"price\"" for the marker rule, else today's family
   NoPriceCause cause = NoPriceCause::kNone;
 };
-PriceReading ReadPricePage(std::string_view body, const Marketplace& marketplace);
+PriceReading ReadPricePage(std::string_view body, const Marketplace& marketplace,
+                           bool reviewsPage = true);
 
 // The request headers of a current desktop browser for the marketplace's product page.
 std::string BrowserRequestHeaders(const Marketplace& marketplace);

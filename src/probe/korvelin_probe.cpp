@@ -4,8 +4,9 @@
 //   korvelin-probe --fetch CODE COUNTRY     fetch the product as a check does
 //
 // COUNTRY is the country name as a product row carries it (UTF-8: 德国, 美国, ...). Prints the
-// price text, the markup family that gave it, or the cause when there is none. Exit status 0
-// with a price, 1 without, 2 on wrong use.
+// price text, the markup family that gave it, or the cause when there is none; for a saved
+// page also what the reviews-page marker rule would read from it. Exit status 0 with a
+// price, 1 without, 2 on wrong use.
 #include <zlib.h>
 
 #include <cstdio>
@@ -89,5 +90,12 @@ int main(int argc, char** argv) {
     std::cerr << "korvelin-probe: cannot read " << argv[1] << "\n";
     return 2;
   }
-  return Report(korvelin::ReadPricePage(page, marketplace));
+  // A saved page is read both ways the check reads a reply: as the reviews page (the marker
+  // rule, which counts only there) and as the product page (today's markup).
+  const korvelin::PriceReading asReviews = korvelin::ReadPricePage(page, marketplace);
+  std::cout << "marker rule (reviews page): "
+            << (asReviews.family == "class=\"price\"" ? korvelin::AnsiToUtf8(asReviews.priceText)
+                                                      : std::string("(none)"))
+            << "\n";
+  return Report(korvelin::ReadPricePage(page, marketplace, /*reviewsPage=*/false));
 }
