@@ -118,13 +118,7 @@ void RunCheck(const std::shared_ptr<MonitorContext>& context, RowId id, RunningC
                            .count();
 
   ActivityLog& log = *context->log;
-  if (reading.cause == NoPriceCause::kCaptcha) {
-    const int minutes = context->captchaPause.OnCaptcha(marketplace.CountryName);
-    if (minutes > 0) {
-      log.Append(NowText() + "\r\n" + marketplace.CountryName + texts::PauseMiddle() +
-                 IntToText(minutes) + texts::PauseEnd());
-    }
-  } else if (reading.cause != NoPriceCause::kNoReply) {
+  if (reading.cause != NoPriceCause::kCaptcha && reading.cause != NoPriceCause::kNoReply) {
     context->captchaPause.OnOtherReply(marketplace.CountryName);
   }
 
@@ -136,6 +130,13 @@ void RunCheck(const std::shared_ptr<MonitorContext>& context, RowId id, RunningC
     running.Return();
     log.Append(NowText() + "\r\n" + name + texts::NoPriceSuffix());
     log.Append(NowText() + "\r\n" + name + CauseText(reading.cause) + "\r\n\r\n");
+    if (reading.cause == NoPriceCause::kCaptcha) {
+      const int minutes = context->captchaPause.OnCaptcha(marketplace.CountryName);
+      if (minutes > 0) {
+        log.Append(NowText() + "\r\n" + marketplace.CountryName + texts::PauseMiddle() +
+                   IntToText(minutes) + texts::PauseEnd());
+      }
+    }
     return;
   }
 

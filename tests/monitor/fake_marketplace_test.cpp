@@ -29,7 +29,7 @@ TEST(FakeMarketplace, EachHostsPageCarriesItsMarketplaceMarkerAfterConversion) {
       {"www.amazon.it", ">EUR ", "9,90"},    {"www.amazon.nl", ">EUR ", "1.299,00"},
       {"www.amazon.co.jp", ">?? ", "1,980"}, {"www.amazon.com", ">$", "1,299.00"},
       {"www.amazon.ca", ">CDN$ ", "45.50"},  {"www.amazon.co.uk", ">?", "12.99"},
-      {"www.amazon.cn", ">￥ ", "199.00"},    {"www.amazon.co.jp:8080", ">?? ", "500"},
+      {"www.amazon.cn", ">￥ ", "199.00"},   {"www.amazon.co.jp:8080", ">?? ", "500"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.host);

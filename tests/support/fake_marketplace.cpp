@@ -18,8 +18,8 @@ std::string Lower(std::string_view s) {
 
 std::string Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' ||
-                        s.back() == '\n'))
+  while (!s.empty() &&
+         (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
     s.remove_suffix(1);
   return std::string(s);
 }
@@ -45,12 +45,18 @@ std::string HostWithoutPort(std::string_view host) {
 
 const char* Reason(int status) {
   switch (status) {
-    case 200: return "OK";
-    case 302: return "Found";
-    case 404: return "Not Found";
-    case 500: return "Internal Server Error";
-    case 503: return "Service Unavailable";
-    default: return "Status";
+    case 200:
+      return "OK";
+    case 302:
+      return "Found";
+    case 404:
+      return "Not Found";
+    case 500:
+      return "Internal Server Error";
+    case 503:
+      return "Service Unavailable";
+    default:
+      return "Status";
   }
 }
 
@@ -132,6 +138,11 @@ void FakeMarketplace::SetPrice(const std::string& code, const std::string& price
                                std::string_view marker) {
   std::lock_guard<std::mutex> lock(mutex_);
   prices_[code] = Price{priceText, std::string(marker), marker.empty()};
+}
+
+void FakeMarketplace::SetProductPage(const std::string& code, std::string page) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  productPages_[code] = std::move(page);
 }
 
 bool FakeMarketplace::SetLogFile(const std::string& path) {
@@ -248,9 +259,38 @@ bool FakeMarketplace::ServeOne(Connection& c, bool tls) {
         found = true;
       }
     }
-    if (!found) return reply(200, "", ReviewsPageWithoutPrice());
+    if (!found) {
+      bool productPage = false;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        productPage = productPages_.count(code) != 0;
+      }
+      if (productPage) return reply(302, "Location: /ap/signin\r\n", ShortPage(302));
+      return reply(200, "", ReviewsPageWithoutPrice());
+    }
     std::string marker = price.markerByHost ? std::string(PageMarkerForHost(host)) : price.marker;
     return reply(200, "", PricePage(marker, price.text));
+  }
+  if (StartsWith(path, "/dp/")) {
+    std::string page;
+    bool found = false;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      auto it = productPages_.find(path.substr(4));
+      if (it != productPages_.end()) {
+        page = it->second;
+        found = true;
+      }
+    }
+    // A session cookie, as the marketplaces set on a first visit.
+    if (found) return reply(200, "Set-Cookie: session-id=" + path.substr(4) + "; Path=/\r\n", page);
+  }
+  if (path == "/ap/signin") {
+    return reply(
+        200, "",
+        "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Amazon Sign-In</title>"
+        "</head><body><form name=\"signIn\" action=\"/ap/signin\"><input name=\"email\">"
+        "</form></body></html>\n");
   }
   if (path == "/no-marker") {
     return reply(200, "",
@@ -290,7 +330,8 @@ bool FakeMarketplace::ServeOne(Connection& c, bool tls) {
                  "cookies set\n");
   }
   if (path == "/delete-cookie") {
-    return reply(200, "Set-Cookie: session=deleted; expires=Thu, 01-Jan-1970 00:00:01 GMT; path=/\r\n",
+    return reply(200,
+                 "Set-Cookie: session=deleted; expires=Thu, 01-Jan-1970 00:00:01 GMT; path=/\r\n",
                  "cookie deleted\n");
   }
   if (path == "/echo") return reply(200, "", request.body);
