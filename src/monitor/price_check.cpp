@@ -239,19 +239,16 @@ PriceReading ReadPricePage(std::string_view body, const Marketplace& marketplace
                            bool reviewsPage) {
   PriceReading reading;
   const std::string pageText = Utf8ToAnsi(BytesToText(body));
-  reading.markerText = CutPriceText(pageText, marketplace);
-  if (reviewsPage && !RemoveSpaces(reading.markerText).empty()) {
+  if (reviewsPage) reading.markerText = CutPriceText(pageText, marketplace);
+  if (!RemoveSpaces(reading.markerText).empty()) {
     reading.priceText = reading.markerText;
     reading.family = texts::PriceAttribute();
     return reading;
   }
-  MarkupPrice today = ReadTodaysMarkup(pageText, marketplace);
-  if (!today.priceText.empty()) {
-    reading.priceText = std::move(today.priceText);
-    reading.family = std::move(today.family);
-    return reading;
-  }
-  reading.cause = ClassifyPageWithoutPrice(pageText);
+  ProductPageReading today = ReadProductPage(pageText, marketplace);
+  reading.priceText = std::move(today.price.priceText);
+  reading.family = std::move(today.price.family);
+  reading.cause = today.cause;
   return reading;
 }
 

@@ -140,6 +140,56 @@ Span ElementById(std::string_view page, std::string_view id, std::size_t from = 
   return {};
 }
 
+// The ids the families look for. One pass over the page finds the first tag of each, so that
+// a page without most of them costs one search, not one search per id.
+constexpr std::array<std::string_view, 13> kKnownIds = {"corePriceDisplay_desktop_feature_div",
+                                                        "corePrice_feature_div",
+                                                        "corePrice_desktop",
+                                                        "apex_desktop",
+                                                        "priceblock_dealprice",
+                                                        "priceblock_saleprice",
+                                                        "priceblock_ourprice",
+                                                        "price_inside_buybox",
+                                                        "newBuyBoxPrice",
+                                                        "buyNewSection",
+                                                        "twister-plus-price-data-price",
+                                                        "outOfStock",
+                                                        "availability"};
+
+class IdIndex {
+ public:
+  explicit IdIndex(std::string_view page) : page_(page) {
+    first_.fill(kNone);
+    static constexpr std::string_view kAttribute = "id=\"";
+    std::size_t left = kKnownIds.size();
+    for (std::size_t at = Find(page, kAttribute); at != kNone && left > 0;
+         at = Find(page, kAttribute, at + kAttribute.size())) {
+      const std::size_t begin = at + kAttribute.size();
+      const std::size_t end = page.find('"', begin);
+      if (end == kNone) break;
+      const std::string_view id = page.substr(begin, end - begin);
+      for (std::size_t k = 0; k < kKnownIds.size(); ++k) {
+        if (first_[k] == kNone && id == kKnownIds[k] && at > 0 &&
+            (page[at - 1] == ' ' || page[at - 1] == '\t' || page[at - 1] == '\n') &&
+            TagStartAround(page, at) != kNone) {
+          first_[k] = TagStartAround(page, at);
+          --left;
+        }
+      }
+    }
+  }
+  Span Element(std::string_view id) const {
+    for (std::size_t k = 0; k < kKnownIds.size(); ++k) {
+      if (kKnownIds[k] == id) return first_[k] == kNone ? Span{} : ElementAt(page_, first_[k]);
+    }
+    return ElementById(page_, id);
+  }
+
+ private:
+  std::string_view page_;
+  std::array<std::size_t, kKnownIds.size()> first_{};
+};
+
 // The text of an element: its content with every tag left out, scripts and styles too.
 std::string InnerText(std::string_view page, Span element) {
   std::string text;
@@ -167,14 +217,16 @@ bool HasDigit(std::string_view text) { return std::any_of(text.begin(), text.end
 std::vector<std::size_t> TagsWithClass(std::string_view page, std::size_t from, std::size_t to,
                                        std::string_view token) {
   std::vector<std::size_t> tags;
-  std::size_t at = Find(page, token, from);
-  while (at != kNone && at < to) {
+  // The search never looks past `to`: a token missing from a block costs the block only.
+  const std::string_view scope = page.substr(0, std::min(to, page.size()));
+  std::size_t at = Find(scope, token, from);
+  while (at != kNone) {
     const std::size_t lt = TagStartAround(page, at);
     if (lt != kNone && lt >= from && page[lt + 1] != '/' && HasClass(TagAt(page, lt), token) &&
         (tags.empty() || tags.back() != lt)) {
       tags.push_back(lt);
     }
-    at = Find(page, token, at + token.size());
+    at = Find(scope, token, at + token.size());
   }
   return tags;
 }
@@ -234,14 +286,14 @@ MarkupPrice FromPriceElement(std::string_view page, Span block, Span price, bool
 // 2021 on: the price block of the buy box and the "a-price" element marked as the price to
 // pay; without such a mark, the first "a-price" element that is not struck through and not a
 // secondary (per-unit, list) price.
-MarkupPrice FromCorePriceBlocks(std::string_view page, bool commaDecimal) {
+MarkupPrice FromCorePriceBlocks(std::string_view page, const IdIndex& ids, bool commaDecimal) {
   static constexpr std::array<std::string_view, 4> kBlocks = {
       "corePriceDisplay_desktop_feature_div", "corePrice_feature_div", "corePrice_desktop",
       "apex_desktop"};
   static constexpr std::array<std::string_view, 3> kToPay = {"priceToPay", "apexPriceToPay",
                                                              "apex-pricetopay-value"};
   for (std::string_view id : kBlocks) {
-    const Span block = ElementById(page, id);
+    const Span block = ids.Element(id);
     if (!block.found()) continue;
     for (std::string_view token : kToPay) {
       for (std::size_t lt : TagsWithClass(page, block.begin, block.end, token)) {
@@ -264,12 +316,12 @@ MarkupPrice FromCorePriceBlocks(std::string_view page, bool commaDecimal) {
 }
 
 // 2017 to 2021: the price block ids, then the buy box copies.
-MarkupPrice FromPriceIds(std::string_view page, bool commaDecimal) {
+MarkupPrice FromPriceIds(std::string_view page, const IdIndex& ids, bool commaDecimal) {
   static constexpr std::array<std::string_view, 5> kIds = {
       "priceblock_dealprice", "priceblock_saleprice", "priceblock_ourprice", "price_inside_buybox",
       "newBuyBoxPrice"};
   for (std::string_view id : kIds) {
-    const Span element = ElementById(page, id);
+    const Span element = ids.Element(id);
     if (!element.found() || IsStruck(TagAt(page, element.begin))) continue;
     MarkupPrice found = Priced(InnerText(page, element), commaDecimal, std::string(id));
     if (!found.priceText.empty()) return found;
@@ -278,8 +330,8 @@ MarkupPrice FromPriceIds(std::string_view page, bool commaDecimal) {
 }
 
 // Books: the new offer's price; e-books: the Kindle price row.
-MarkupPrice FromBookOffers(std::string_view page, bool commaDecimal) {
-  const Span newSection = ElementById(page, "buyNewSection");
+MarkupPrice FromBookOffers(std::string_view page, const IdIndex& ids, bool commaDecimal) {
+  const Span newSection = ids.Element("buyNewSection");
   if (newSection.found()) {
     for (std::size_t lt : TagsWithClass(page, newSection.begin, newSection.end, "offer-price")) {
       MarkupPrice found =
@@ -320,8 +372,8 @@ MarkupPrice MachineNumber(std::string_view text, std::string family) {
 
 // The hidden input of the variation picker, then the JSON list of buying options (the "NEW"
 // entry; "USED" and the others are never the price).
-MarkupPrice FromMachineData(std::string_view page) {
-  const Span input = ElementById(page, "twister-plus-price-data-price");
+MarkupPrice FromMachineData(std::string_view page, const IdIndex& ids) {
+  const Span input = ids.Element("twister-plus-price-data-price");
   if (input.found()) {
     MarkupPrice found = MachineNumber(AttributeValue(TagAt(page, input.begin), "value"),
                                       "twister-plus-price-data-price");
@@ -416,29 +468,70 @@ std::string ReadPriceAmount(std::string_view text, bool commaDecimal) {
   return result;
 }
 
-MarkupPrice ReadTodaysMarkup(std::string_view pageText, const Marketplace& marketplace) {
+namespace {
+
+MarkupPrice ReadWithIndex(std::string_view pageText, const IdIndex& ids,
+                          const Marketplace& marketplace) {
   const bool commaDecimal = IsCommaDecimal(marketplace);
-  MarkupPrice found = FromCorePriceBlocks(pageText, commaDecimal);
-  if (found.priceText.empty()) found = FromPriceIds(pageText, commaDecimal);
-  if (found.priceText.empty()) found = FromBookOffers(pageText, commaDecimal);
-  if (found.priceText.empty()) found = FromMachineData(pageText);
+  MarkupPrice found = FromCorePriceBlocks(pageText, ids, commaDecimal);
+  if (found.priceText.empty()) found = FromPriceIds(pageText, ids, commaDecimal);
+  if (found.priceText.empty()) found = FromBookOffers(pageText, ids, commaDecimal);
+  if (found.priceText.empty()) found = FromMachineData(pageText, ids);
   return found;
 }
 
+NoPriceCause ClassifyWithIndex(std::string_view pageText, const IdIndex& ids);
+
+}  // namespace
+
+MarkupPrice ReadTodaysMarkup(std::string_view pageText, const Marketplace& marketplace) {
+  return ReadWithIndex(pageText, IdIndex(pageText), marketplace);
+}
+
+ProductPageReading ReadProductPage(std::string_view pageText, const Marketplace& marketplace) {
+  const IdIndex ids(pageText);
+  ProductPageReading reading;
+  reading.price = ReadWithIndex(pageText, ids, marketplace);
+  if (reading.price.priceText.empty()) reading.cause = ClassifyWithIndex(pageText, ids);
+  return reading;
+}
+
 NoPriceCause ClassifyPageWithoutPrice(std::string_view pageText) {
-  if (RemoveSpaces(pageText).find_first_not_of("\r\n\t") == kNone) return NoPriceCause::kNoReply;
-  static constexpr std::array<std::string_view, 5> kCaptcha = {
-      "/errors/validateCaptcha", "Type the characters you see",
-      "Click the button below to continue shopping", "opfcaptcha",
-      "Enter the characters you see below"};
-  for (std::string_view marker : kCaptcha) {
-    if (Find(pageText, marker) != kNone) return NoPriceCause::kCaptcha;
+  return ClassifyWithIndex(pageText, IdIndex(pageText));
+}
+
+namespace {
+
+NoPriceCause ClassifyWithIndex(std::string_view pageText, const IdIndex& ids) {
+  if (pageText.find_first_not_of(" \t\r\n\f\v") == kNone) return NoPriceCause::kNoReply;
+  // Each marker is looked for through a part it shares with the others, so the page is
+  // searched three times rather than once per marker.
+  static constexpr struct {
+    std::string_view shared;
+    std::array<std::string_view, 2> markers;
+  } kCaptcha[] = {
+      {"aptcha", {"/errors/validateCaptcha", "opfcaptcha"}},
+      {"he characters you see",
+       {"Type the characters you see", "Enter the characters you see below"}},
+      {"to continue shopping", {"Click the button below to continue shopping", ""}},
+  };
+  for (const auto& group : kCaptcha) {
+    for (std::size_t at = Find(pageText, group.shared); at != kNone;
+         at = Find(pageText, group.shared, at + 1)) {
+      for (std::string_view marker : group.markers) {
+        if (marker.empty()) continue;
+        const std::size_t offset = marker.find(group.shared);
+        if (at >= offset && pageText.substr(at - offset).starts_with(marker)) {
+          return NoPriceCause::kCaptcha;
+        }
+      }
+    }
   }
-  if (ElementById(pageText, "outOfStock").begin != kNone) return NoPriceCause::kUnavailable;
+  if (ids.Element("outOfStock").begin != kNone) return NoPriceCause::kUnavailable;
   static const std::array<std::string, 6> kUnavailable = {
       "Currently unavailable",     Ansi("Derzeit nicht verfügbar"), Ansi("目前无货"),
       "Actuellement indisponible", Ansi("現在在庫切れです"),        "Attualmente non disponibile"};
-  const Span availability = ElementById(pageText, "availability");
+  const Span availability = ids.Element("availability");
   if (availability.found()) {
     const std::string text = InnerText(pageText, availability);
     for (const std::string& marker : kUnavailable) {
@@ -447,5 +540,7 @@ NoPriceCause ClassifyPageWithoutPrice(std::string_view pageText) {
   }
   return NoPriceCause::kNoPriceOnPage;
 }
+
+}  // namespace
 
 }  // namespace korvelin

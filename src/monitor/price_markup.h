@@ -28,6 +28,13 @@ struct MarkupPrice {
 // The price of the main offer by today's markup; empty when no family gives one.
 MarkupPrice ReadTodaysMarkup(std::string_view pageText, const Marketplace& marketplace);
 
+// Both at once, with one look at the page's ids: the price, or the cause when there is none.
+struct ProductPageReading {
+  MarkupPrice price;
+  NoPriceCause cause = NoPriceCause::kNone;
+};
+ProductPageReading ReadProductPage(std::string_view pageText, const Marketplace& marketplace);
+
 // The cause for a page that gave no price: kNoReply for an empty page, kCaptcha, kUnavailable
 // or kNoPriceOnPage.
 NoPriceCause ClassifyPageWithoutPrice(std::string_view pageText);
