@@ -17,8 +17,8 @@ class MailControls {
  public:
   virtual ~MailControls() = default;
   virtual void SetConnectButton(const std::string& caption, bool enabled) = 0;  // 按钮重新链接邮件
-  virtual void SetTestButton(const std::string& caption, bool enabled) = 0;     // 按钮发送测试邮件
-  virtual void SetMailAlertsEnabled(bool enabled) = 0;                          // 选择框开启邮件通知
+  virtual void SetTestButton(const std::string& caption, bool enabled) = 0;  // 按钮发送测试邮件
+  virtual void SetMailAlertsEnabled(bool enabled) = 0;  // 选择框开启邮件通知
 };
 
 struct MailServer {
@@ -28,9 +28,11 @@ struct MailServer {
 
 class MailNotifier {
  public:
+  // `testLinkSite`: scheme and host the test mail links to (the 德国 marketplace's site,
+  // "http://www.amazon.de"); the caller that knows the marketplaces passes it.
   MailNotifier(std::shared_ptr<Settings> settings, std::shared_ptr<ActivityLog> log,
                std::shared_ptr<Desktop> desktop, std::shared_ptr<MailControls> controls,
-               MailServer server = {});
+               std::string testLinkSite, MailServer server = {});
   ~MailNotifier();
   void Connect();
   void SendTest();

@@ -8,7 +8,7 @@
 #include "common/ports.h"
 #include "common/text.h"
 #include "common/utilities.h"
-#include "monitor/page_fetcher.h"
+#include "net/page_fetcher.h"
 
 #ifndef KORVELIN_SMS_ENDPOINT
 #define KORVELIN_SMS_ENDPOINT "https://textbelt.com/text"
@@ -274,8 +274,8 @@ void SmsNotifier::Send(const std::string& phone) {
   // Own (empty) cookie jar: each notice is a request of its own.
   std::string cookies;
   std::string headers;
-  const std::string reply =
-      BytesToText(FetchViaInternetApi(gateway_.endpoint, 1, form, &cookies, &headers));
+  const std::string reply = BytesToText(
+      FetchViaInternetApi(gateway_.endpoint, HttpMethod::Post, form, &cookies, &headers));
 
   std::string decoded = UnescapeText(TextBetween(reply, kTextMemberStart, kTextMemberEnd));
   if (decoded.empty()) decoded = UnescapeText(reply);
