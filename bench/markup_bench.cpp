@@ -10,7 +10,7 @@
 #include "common/code_page.h"
 #include "monitor/loopback_page_server.h"
 #include "monitor/marketplace.h"
-#include "monitor/page_fetcher.h"
+#include "net/page_fetcher.h"
 #include "monitor/price_check.h"
 #include "monitor/price_markup.h"
 #include "support/recording_ports.h"

@@ -11,7 +11,7 @@
 #include "common/utilities.h"
 #include "monitor/alert_dispatch.h"
 #include "monitor/monitor_texts.h"
-#include "monitor/page_fetcher.h"
+#include "net/page_fetcher.h"
 
 namespace korvelin {
 
@@ -283,10 +283,10 @@ PriceReading FetchAndReadPrice(const Marketplace& marketplace, const std::string
   }
   std::string headers = BrowserRequestHeaders(marketplace);
   if (productPageFetched != nullptr) *productPageFetched = true;
-  const std::string productPage =
-      FetchViaInternetApi(marketplace.TodayPageUrlPrefix + code, 0, {}, nullptr, &headers, nullptr,
-                          nullptr, remainingMs);
-  PriceReading today = ReadPricePage(productPage, marketplace, /*reviewsPage=*/false);
+  const FetchResult productPage =
+      FetchViaInternetApiResult(marketplace.TodayPageUrlPrefix + code, HttpMethod::Get, {},
+                                nullptr, &headers, nullptr, remainingMs);
+  PriceReading today = ReadPricePage(productPage.body, marketplace, /*reviewsPage=*/false);
   today.markerText = reading.markerText;  // the marker rule's text is the reviews page's
   return today;
 }

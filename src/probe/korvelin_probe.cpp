@@ -17,7 +17,7 @@
 
 #include "common/code_page.h"
 #include "monitor/marketplace.h"
-#include "monitor/page_fetcher.h"
+#include "net/page_fetcher.h"
 #include "monitor/price_check.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "common/code_page.h"
 #include "common/utilities.h"
-#include "monitor/page_fetcher.h"
+#include "net/page_fetcher.h"
 
 namespace korvelin {
 namespace {
@@ -46,8 +46,8 @@ TEST(FakeMarketplace, PricesFollowTheHostHeaderAndEveryHeadGoesToTheLog) {
   server.SetPrice("B0TEST", "7,50");  // marker chosen by the Host header
 
   std::string headers = "Host: www.amazon.co.uk";
-  const std::string body =
-      FetchViaInternetApi(server.BaseUrl() + "/product-reviews/B0TEST", 0, {}, nullptr, &headers);
+  const std::string body = FetchViaInternetApi(server.BaseUrl() + "/product-reviews/B0TEST",
+                                               HttpMethod::Get, {}, nullptr, &headers);
   EXPECT_EQ(body, PricePage(testing::page_marker::kUk, "7,50"));
   EXPECT_EQ(FetchViaRequestObject(server.BaseUrl() + "/product-reviews/UNKNOWN", 5)
                 .find("class=\"price\""),
