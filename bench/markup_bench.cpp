@@ -10,9 +10,9 @@
 #include "common/code_page.h"
 #include "monitor/loopback_page_server.h"
 #include "monitor/marketplace.h"
-#include "net/page_fetcher.h"
 #include "monitor/price_check.h"
 #include "monitor/price_markup.h"
+#include "net/page_fetcher.h"
 #include "support/recording_ports.h"
 #include "support/saved_page.h"
 
@@ -124,8 +124,7 @@ void RunChecks(benchmark::State& state, const std::string& page, bool markerOnRe
   for (auto _ : state) CheckRow(context, id);
   // What the checks read, so that a figure never stands for a failed fetch.
   state.SetLabel(AnsiToUtf8(context->products->RowById(id)->currentPrice) + " / " +
-                 std::to_string(log->Entries().size() / state.iterations()) +
-                 " entries a check");
+                 std::to_string(log->Entries().size() / state.iterations()) + " entries a check");
 }
 
 void BM_CheckMarkerRuleAlone3MB(benchmark::State& state) { RunChecks(state, PricedPage(), true); }

@@ -7,18 +7,18 @@
 // price text, the markup family that gave it, or the cause when there is none; for a saved
 // page also what the reviews-page marker rule would read from it. Exit status 0 with a
 // price, 1 without, 2 on wrong use.
-#include <zlib.h>
-
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <string>
 
 #include "common/code_page.h"
+#include "common/gzip_file.h"
 #include "monitor/marketplace.h"
-#include "net/page_fetcher.h"
 #include "monitor/price_check.h"
+#include "net/page_fetcher.h"
 
 namespace {
 
@@ -37,19 +37,6 @@ const char* CauseName(NoPriceCause cause) {
     default:
       return "none";
   }
-}
-
-// The file's bytes, inflated when it is gzip-compressed; false when it cannot be read.
-bool ReadPageFile(const std::string& path, std::string& bytes) {
-  gzFile file = gzopen(path.c_str(), "rb");  // reads plain files unchanged as well
-  if (file == nullptr) return false;
-  char buffer[1 << 16];
-  int n = 0;
-  while ((n = gzread(file, buffer, sizeof buffer)) > 0)
-    bytes.append(buffer, static_cast<std::size_t>(n));
-  const bool ok = n == 0;
-  gzclose(file);
-  return ok;
 }
 
 int Report(const korvelin::PriceReading& reading) {
@@ -85,11 +72,12 @@ int main(int argc, char** argv) {
     std::cout << "\n";
     return Report(reading);
   }
-  std::string page;
-  if (!ReadPageFile(argv[1], page)) {
+  const std::optional<std::string> read = korvelin::ReadMaybeCompressedFile(argv[1]);
+  if (!read) {
     std::cerr << "korvelin-probe: cannot read " << argv[1] << "\n";
     return 2;
   }
+  const std::string& page = *read;
   // A saved page is read both ways the check reads a reply: as the reviews page (the marker
   // rule, which counts only there) and as the product page (today's markup).
   const korvelin::PriceReading asReviews = korvelin::ReadPricePage(page, marketplace);

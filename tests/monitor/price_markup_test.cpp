@@ -15,6 +15,7 @@ namespace korvelin {
 namespace {
 
 using testing::MakeTestEngine;
+using testing::SavedPage;
 using testing::TestEngine;
 using testing::TestRow;
 using testing::WithoutStamp;
@@ -246,13 +247,6 @@ const SavedPageCase kSavedPages[] = {
     {"it-2026-out-of-stock.html.gz", "意大利", "", NoPriceCause::kUnavailable, "",
      " - 原因：商品暂时无货"},
 };
-
-std::string SavedPage(const char* file) {
-  const std::optional<std::string> page =
-      testing::ReadSavedPage(std::string(KORVELIN_SAVED_PAGES_DIR) + "/" + file);
-  EXPECT_TRUE(page.has_value()) << file;
-  return page.value_or(std::string());
-}
 
 class SavedPageTest : public ::testing::TestWithParam<SavedPageCase> {};
 

@@ -17,14 +17,10 @@ namespace korvelin {
 namespace {
 
 using testing::MakeTestEngine;
+using testing::SavedPage;
 using testing::TestEngine;
 using testing::TestRow;
 using testing::WithoutStamp;
-
-std::string SavedPage(const char* file) {
-  return testing::ReadSavedPage(std::string(KORVELIN_SAVED_PAGES_DIR) + "/" + file)
-      .value_or(std::string());
-}
 
 std::string PlainHost(const testing::FakeMarketplace& m) {
   return "127.0.0.1:" + std::to_string(m.Port());

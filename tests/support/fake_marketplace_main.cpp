@@ -14,9 +14,9 @@
 #include <utility>
 #include <vector>
 
+#include "common/gzip_file.h"
 #include "support/fake_marketplace.h"
 #include "support/fake_program.h"
-#include "support/saved_page.h"
 
 int main(int argc, char** argv) {
   using korvelin::testing::FakeOption;
@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
   }
   for (const auto& [code, text] : prices) server.SetPrice(code, text);
   for (const auto& [code, file] : productPages) {
-    std::optional<std::string> page = korvelin::testing::ReadSavedPage(file);
+    std::optional<std::string> page = korvelin::ReadMaybeCompressedFile(file);
     if (!page) {
       std::fprintf(stderr, "fake_marketplace: cannot read %s\n", file.c_str());
       return 1;

@@ -1,21 +1,16 @@
 #include "support/saved_page.h"
 
-#include <zlib.h>
+#include <cstdio>
+
+#include "common/gzip_file.h"
 
 namespace korvelin::testing {
 
-std::optional<std::string> ReadSavedPage(const std::string& path) {
-  gzFile file = gzopen(path.c_str(), "rb");  // reads a plain file unchanged as well
-  if (file == nullptr) return std::nullopt;
-  std::string bytes;
-  char buffer[1 << 16];
-  int n = 0;
-  while ((n = gzread(file, buffer, sizeof buffer)) > 0)
-    bytes.append(buffer, static_cast<std::size_t>(n));
-  const bool ok = n == 0;
-  gzclose(file);
-  if (!ok) return std::nullopt;
-  return bytes;
+std::string SavedPage(const std::string& file) {
+  const std::optional<std::string> page =
+      ReadMaybeCompressedFile(std::string(KORVELIN_SAVED_PAGES_DIR) + "/" + file);
+  if (!page) std::fprintf(stderr, "saved page %s cannot be read\n", file.c_str());
+  return page.value_or(std::string());
 }
 
 }  // namespace korvelin::testing

@@ -1,12 +1,12 @@
-// Saved marketplace pages (tests/fixtures/pages): read whole, gzip-compressed or plain.
+// The saved marketplace pages of tests/fixtures/pages (gzip-compressed).
 #pragma once
 
-#include <optional>
 #include <string>
 
 namespace korvelin::testing {
 
-// The file's bytes, inflated when it is gzip-compressed; nullopt when it cannot be read.
-std::optional<std::string> ReadSavedPage(const std::string& path);
+// The bytes of the saved page `file` (a name in tests/fixtures/pages), inflated; empty (and a
+// test failure) when it cannot be read.
+std::string SavedPage(const std::string& file);
 
 }  // namespace korvelin::testing
