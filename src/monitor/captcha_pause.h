@@ -25,13 +25,17 @@ class CaptchaPause {
     if (now < state.until) return 0;
     state.minutes =
         state.minutes == 0 ? kFirstMinutes : std::min(state.minutes * 2, kLongestMinutes);
+    state.since = now;
     state.until = now + std::chrono::minutes(state.minutes);
     return state.minutes;
   }
-  // A reply that is not a captcha: the pause, and its doubling, end.
-  void OnOtherReply(const std::string& country) {
+  // A reply that is not a captcha, to a check that began at `checkStarted`: the pause, and
+  // its doubling, end, unless the check began before the pause did (its request went out
+  // before the captcha came, so it says nothing of the marketplace's mood since).
+  void OnOtherReply(const std::string& country, Clock::time_point checkStarted = Clock::now()) {
     std::lock_guard lock(mutex_);
-    states_.erase(country);
+    const auto found = states_.find(country);
+    if (found != states_.end() && checkStarted >= found->second.since) states_.erase(found);
   }
   bool Paused(const std::string& country, Clock::time_point now = Clock::now()) const {
     std::lock_guard lock(mutex_);
@@ -42,6 +46,7 @@ class CaptchaPause {
  private:
   struct State {
     int minutes = 0;
+    Clock::time_point since{};
     Clock::time_point until{};
   };
   mutable std::mutex mutex_;

@@ -119,7 +119,7 @@ void RunCheck(const std::shared_ptr<MonitorContext>& context, RowId id, RunningC
 
   ActivityLog& log = *context->log;
   if (reading.cause != NoPriceCause::kCaptcha && reading.cause != NoPriceCause::kNoReply) {
-    context->captchaPause.OnOtherReply(marketplace.CountryName);
+    context->captchaPause.OnOtherReply(marketplace.CountryName, started);
   }
 
   const std::string priceText = reading.priceText.empty() ? reading.markerText : reading.priceText;

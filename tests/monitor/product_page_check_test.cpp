@@ -114,7 +114,12 @@ TEST(CaptchaPause, DoublesUpTo30MinutesAndEndsWithTheFirstOtherReply) {
   }
   EXPECT_EQ(minutes, (std::vector<int>{1, 2, 4, 8, 16, 30, 30}));
   EXPECT_FALSE(pause.Paused(Ansi("法国"), at));
-  pause.OnOtherReply(de);
+  // A check that was under way when the pause began ends nothing with its good reply.
+  EXPECT_EQ(pause.OnCaptcha(de, at), 30);
+  pause.OnOtherReply(de, at - std::chrono::seconds(1));
+  EXPECT_TRUE(pause.Paused(de, at));
+  pause.OnOtherReply(de, at);
+  EXPECT_FALSE(pause.Paused(de, at));
   EXPECT_EQ(pause.OnCaptcha(de, at), 1);
 }
 
