@@ -238,7 +238,8 @@ std::string NormalisePriceText(std::string priceText, const Marketplace& marketp
 PriceReading ReadPricePage(std::string_view body, const Marketplace& marketplace,
                            bool reviewsPage) {
   PriceReading reading;
-  const std::string pageText = Utf8ToAnsi(BytesToText(body));
+  // The body as text ends at its first zero byte (BytesToText), without a copy of the page.
+  const std::string pageText = Utf8ToAnsi(body.substr(0, body.find('\0')));
   if (reviewsPage) reading.markerText = CutPriceText(pageText, marketplace);
   if (!RemoveSpaces(reading.markerText).empty()) {
     reading.priceText = reading.markerText;
