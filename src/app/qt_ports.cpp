@@ -38,8 +38,9 @@ void QtDesktop::OpenAddress(const std::string& address) {
   bridge_->Run([text] { QDesktopServices::openUrl(AddressToUrl(text)); });
 }
 
-bool QtDesktop::ShowTrayBalloon(const std::string& title, const std::string& message, int iconKind,
-                                int displayMilliseconds) {
+bool QtDesktop::ShowTrayBalloon(const std::string& title, const std::string& message,
+                                BalloonIcon icon, int displayMilliseconds) {
+  const int iconKind = static_cast<int>(icon);  // the tray's handler takes the kind's number
   // A bounded hand-off: the worker waits for the UI thread at most two seconds, and not at
   // all once the window has closed.
   return bridge_->Call<bool>(

@@ -38,7 +38,7 @@ class QtDesktop : public Desktop {
   QtDesktop(std::shared_ptr<UiBridge> bridge, BalloonHandler balloon, AlarmPlayer* player);
 
   void OpenAddress(const std::string& address) override;
-  bool ShowTrayBalloon(const std::string& title, const std::string& message, int iconKind,
+  bool ShowTrayBalloon(const std::string& title, const std::string& message, BalloonIcon icon,
                        int displayMilliseconds) override;
   void PlayAlarm(std::string_view wave) override;
   bool IsMainWindowVisible() override { return visible_.load(); }

@@ -41,7 +41,9 @@ inline QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 class RecordingDesktop : public Desktop {
  public:
   void OpenAddress(const std::string& address) override { opened.push_back(address); }
-  bool ShowTrayBalloon(const std::string&, const std::string&, int, int) override { return true; }
+  bool ShowTrayBalloon(const std::string&, const std::string&, BalloonIcon, int) override {
+    return true;
+  }
   void PlayAlarm(std::string_view) override {}
   bool IsMainWindowVisible() override { return true; }
   bool IsMainWindowMinimised() override { return false; }

@@ -354,7 +354,7 @@ TEST_F(MainWindowTest, BalloonIsRefusedWithoutTray) {
   // From a worker: the UI thread answers the hand-off while it processes its events.
   auto desktop = window->Context()->desktop;
   auto result = std::async(std::launch::async, [desktop] {
-    return desktop->ShowTrayBalloon(Ansi("爱他美1"), "x", 2, 0);
+    return desktop->ShowTrayBalloon(Ansi("爱他美1"), "x", BalloonIcon::Warning, 0);
   });
   EXPECT_TRUE(QTest::qWaitFor(
       [&] { return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 5000));
@@ -431,7 +431,7 @@ TEST_F(MainWindowTest, ShutdownRemovesTheIconAndCutsOffWorkers) {
   const std::string before = log->Text();
   std::thread([context] {
     context->log->Append("late\r\n");
-    EXPECT_FALSE(context->desktop->ShowTrayBalloon("t", "m", 2, 0));
+    EXPECT_FALSE(context->desktop->ShowTrayBalloon("t", "m", BalloonIcon::Warning, 0));
   }).join();
   QCoreApplication::processEvents();
   EXPECT_EQ(log->Text(), before);
