@@ -1,7 +1,7 @@
 // Shared pieces of the list command and product dialog tests: a window with the seven list
 // buttons and the real list view and its mirror, the real list file UI (open dialog, message
-// box), an in-memory desktop, a program directory of its own, and a watcher that answers the
-// modal dialogs a command opens.
+// box), the test support's recording desktop, a program directory of its own, and a watcher
+// that answers the modal dialogs a command opens.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -33,25 +33,11 @@
 #include "common/code_page.h"
 #include "common/files.h"
 #include "products/product_store.h"
+#include "support/recording_ports.h"
 
-namespace korvelin::test {
+namespace korvelin::testing {
 
 inline QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
-
-class RecordingDesktop : public Desktop {
- public:
-  void OpenAddress(const std::string& address) override { opened.push_back(address); }
-  bool ShowTrayBalloon(const std::string&, const std::string&, BalloonIcon, int) override {
-    return true;
-  }
-  void PlayAlarm(std::string_view) override {}
-  bool IsMainWindowVisible() override { return true; }
-  bool IsMainWindowMinimised() override { return false; }
-  bool IsMainWindowActive() override { return true; }
-  void ShowMessage(const std::string&, const std::string&) override {}
-
-  std::vector<std::string> opened;
-};
 
 // Answers the modal widgets that come up, in order: each handler gets the next modal widget
 // that becomes active. Polls from the event loop, so it also works inside exec().
@@ -260,4 +246,4 @@ class ListCommandsFixture : public ::testing::Test {
   ModalWatcher watcher_;
 };
 
-}  // namespace korvelin::test
+}  // namespace korvelin::testing

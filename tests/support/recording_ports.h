@@ -122,6 +122,17 @@ class RecordingDesktop : public Desktop {
     }
     return result;
   }
+  // The addresses opened, in order.
+  std::vector<std::string> Opened() const {
+    std::vector<std::string> result;
+    for (const DesktopCall& call : Calls("open")) result.push_back(call.text);
+    return result;
+  }
+  // Forgets the calls recorded so far.
+  void Clear() {
+    std::lock_guard lock(mutex_);
+    calls_.clear();
+  }
   // The message boxes shown, each as title + text in UTF-8.
   std::vector<std::string> Messages() const {
     std::vector<std::string> result;
