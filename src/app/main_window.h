@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "app/widget_handles.h"
 #include "monitor/monitor_context.h"
 #include "monitor/monitor_scheduler.h"
 #include "notify/mail_notifier.h"
@@ -57,6 +58,11 @@ class MainWindow : public QWidget, private SchedulerControls {
   const std::shared_ptr<MonitorContext>& Context() const { return context_; }
   MonitorScheduler& Scheduler() { return *scheduler_; }
   ListCommands* Commands() const;
+
+  // The controls of the two pages.
+  const MonitorPage& Monitor() const { return monitor_; }
+  const MailPage& Mail() const { return mail_; }
+  QTabWidget* Tabs() const { return tabs_; }
 
   // Window visibility and the tray (UI thread).
   void ShowMainWindow();
@@ -109,16 +115,12 @@ class MainWindow : public QWidget, private SchedulerControls {
   std::unique_ptr<QtListFileUi> listFileUi_;
   std::unique_ptr<MonitorScheduler> scheduler_;
   ListViewMirror* mirror_ = nullptr;  // owned by the context
-  ListCommands* commands_ = nullptr;  // owned
+  std::unique_ptr<ListCommands> commands_;
 
   QTabWidget* tabs_ = nullptr;
   QWidget* canvas_[2] = {};
-  LogView* log_ = nullptr;
-  QPlainTextEdit* ledgerBox_ = nullptr;
-  QTreeWidget* listView_ = nullptr;
-  QPushButton* startButton_ = nullptr;
-  QPushButton* stopButton_ = nullptr;
-  QLabel* countLabel_ = nullptr;
+  MonitorPage monitor_;
+  MailPage mail_;
   AlarmPlayer* player_ = nullptr;
   PeriodTimer* tickTimer_ = nullptr;
   PeriodTimer* sweepTimer_ = nullptr;
