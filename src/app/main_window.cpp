@@ -17,20 +17,10 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
-#include <future>
-#include <thread>
 
-#include "app/alarm_player.h"
-#include "app/list_commands.h"
 #include "app/list_view_mirror.h"
 #include "app/log_view.h"
-#include "app/period_timer.h"
-#include "app/product_dialog.h"
-#include "app/qt_list_file_ui.h"
-#include "app/qt_ports.h"
 #include "app/text_convert.h"
-#include "app/ui_bridge.h"
-#include "products/product_store.h"
 
 // The pictures are compiled into the app library; a static library's resources must be
 // registered by hand.
@@ -39,13 +29,6 @@ static void RegisterResources() { Q_INIT_RESOURCE(korvelin); }
 namespace korvelin {
 
 namespace {
-
-// The shared context plus the list view's listener: the list keeps a plain pointer to its
-// listener, so the listener lives exactly as long as the list's owner. Members of the derived
-// part go first, so the listener detaches itself while the list still exists.
-struct AppContext : MonitorContext {
-  std::unique_ptr<ListViewMirror> mirror;
-};
 
 const QColor kRed(255, 0, 0);
 
@@ -168,16 +151,7 @@ QIcon ProgramIcon() {
 
 }  // namespace
 
-namespace {
-const MainWindowOptions& DefaultOptions() {
-  static const MainWindowOptions options;
-  return options;
-}
-}  // namespace
-
-MainWindow::MainWindow() : MainWindow(DefaultOptions()) {}
-
-MainWindow::MainWindow(const MainWindowOptions& options) : QWidget(nullptr), options_(options) {
+MainWindow::MainWindow(bool useTray) : QWidget(nullptr), useTray_(useTray) {
   RegisterResources();
   setObjectName(QStringLiteral("Korvelin"));
   setWindowTitle(QStringLiteral(
@@ -191,8 +165,6 @@ MainWindow::MainWindow(const MainWindowOptions& options) : QWidget(nullptr), opt
   QFont font = this->font();
   font.setPixelSize(12);
   setFont(font);
-
-  bridge_ = std::make_shared<UiBridge>(this);
 
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName(QStringLiteral("选择夹1"));
@@ -214,17 +186,9 @@ MainWindow::MainWindow(const MainWindowOptions& options) : QWidget(nullptr), opt
   BuildPage0(canvas_[0]);
   BuildPage1(canvas_[1]);
 
-  player_ = new AlarmPlayer(this);
-  tickTimer_ = new PeriodTimer(QStringLiteral("时钟开始监控"), this);
-  sweepTimer_ = new PeriodTimer(QStringLiteral("时钟通知状态"), this);
-  countTimer_ = new PeriodTimer(QStringLiteral("时钟准备停止"), this);
-
+  ConnectSettingHandlers();
   BuildTray();
-  BuildContext();
-  BindSettings();
   PlaceCanvases();
-
-  countTimer_->SetPeriod(1000);  // runs from the moment the window exists
 
   // Centred on the screen (the frame is not known before the window is shown).
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -234,13 +198,8 @@ MainWindow::MainWindow(const MainWindowOptions& options) : QWidget(nullptr), opt
 }
 
 MainWindow::~MainWindow() {
-  // No work is handed to this window any more; detached threads may still run.
-  bridge_->Close();
   if (tray_) tray_->hide();
-  commands_.reset();
 }
-
-ListCommands* MainWindow::Commands() const { return commands_.get(); }
 
 void MainWindow::BuildPage0(QWidget* c) {
   MonitorPage& p = monitor_;
@@ -365,7 +324,7 @@ void MainWindow::BuildTray() {
   connect(trayMenu_, &QMenu::aboutToShow, this, &MainWindow::PrepareTrayMenu);
   connect(showAction_, &QAction::triggered, this, &MainWindow::ShowMainWindow);
   connect(hideAction_, &QAction::triggered, this, &MainWindow::HideMainWindow);
-  connect(exitAction_, &QAction::triggered, this, &MainWindow::Shutdown);
+  connect(exitAction_, &QAction::triggered, this, &MainWindow::ExitRequested);
 
   tray_ = new QSystemTrayIcon(windowIcon(), this);
   tray_->setObjectName(QStringLiteral("托盘图标1"));
@@ -379,93 +338,10 @@ void MainWindow::BuildTray() {
       ShowMainWindow();
     }
   });
-  if (options_.useTray) tray_->show();
+  if (useTray_) tray_->show();
 }
 
-void MainWindow::BuildContext() {
-  auto context = std::make_shared<AppContext>();
-  context->settings = std::make_shared<Settings>();
-  context->log = std::make_shared<QtActivityLog>(bridge_, monitor_.log);
-  context->products = std::make_shared<ProductList>();
-  context->ledger = std::make_shared<AlertLedger>();
-  QPointer<MainWindow> self(this);
-  desktop_ = std::make_shared<QtDesktop>(
-      bridge_,
-      [self](const std::string& title, const std::string& message, int kind, int ms) {
-        return self && self->ShowTrayBalloon(title, message, kind, ms);
-      },
-      player_);
-  context->desktop = desktop_;
-  auto controls = std::make_shared<QtMailControls>(bridge_, mail_.connectButton, mail_.testButton,
-                                                   monitor_.mailAlerts);
-  context->mail = std::make_shared<MailNotifier>(context->settings, context->log, context->desktop,
-                                                 controls, options_.mailServer);
-  context->sms = std::make_shared<SmsNotifier>(context->log);
-
-  // The ledger box shows the ledger's current text; a change from a worker is handed to the
-  // UI thread, which reads the text afresh, so the box never ends on an older text.
-  std::weak_ptr<AlertLedger> ledger = context->ledger;
-  context->ledger->SetListener(
-      [bridge = bridge_, ledger,
-       box = QPointer<QPlainTextEdit>(monitor_.ledgerBox)](const std::string&) {
-        bridge->Run([ledger, box] {
-          const auto current = ledger.lock();
-          if (box && current) box->setPlainText(ToQString(current->Text()));
-        });
-      });
-
-  context->mirror =
-      std::make_unique<ListViewMirror>(bridge_, context->products, monitor_.productList);
-  mirror_ = context->mirror.get();
-  context->products->SetListener(mirror_);
-  context_ = context;
-
-  scheduler_ = std::make_unique<MonitorScheduler>(context_, static_cast<SchedulerControls&>(*this));
-  connect(monitor_.start, &QPushButton::clicked, this, [this] { scheduler_->StartMonitoring(); });
-  connect(monitor_.stop, &QPushButton::clicked, this, [this] { scheduler_->StopMonitoring(); });
-  connect(tickTimer_, &PeriodTimer::Fired, this, [this] { scheduler_->MonitoringTick(); });
-  connect(sweepTimer_, &PeriodTimer::Fired, this, [this] { context_->ledger->Sweep(); });
-  connect(countTimer_, &PeriodTimer::Fired, this, [this] { scheduler_->ShowRunningCount(); });
-
-  // The mail buttons start their operation on a thread of its own; nobody waits for it.
-  connect(mail_.connectButton, &QPushButton::clicked, this,
-          [mail = context_->mail] { std::thread([mail] { mail->Connect(); }).detach(); });
-  connect(mail_.testButton, &QPushButton::clicked, this,
-          [mail = context_->mail] { std::thread([mail] { mail->SendTest(); }).detach(); });
-  listFileUi_ = std::make_unique<QtListFileUi>(this);
-}
-
-void MainWindow::BindSettings() {
-  // Every tick and text goes into the settings store at once, where workers read it.
-  const std::shared_ptr<Settings> settings = context_->settings;
-  const std::pair<QCheckBox*, Tick> ticks[] = {
-      {monitor_.sound, Tick::Sound},
-      {monitor_.mailAlerts, Tick::MailAlerts},
-      {monitor_.openPage, Tick::OpenPage},
-      {monitor_.balloon, Tick::Balloon},
-      {monitor_.sms, Tick::Sms},
-      {monitor_.timeout, Tick::Timeout},
-      {mail_.showPassword, Tick::ShowPassword},
-  };
-  for (const auto& [box, tick] : ticks) {
-    settings->SetTicked(tick, box->isChecked());
-    connect(box, &QCheckBox::toggled, this,
-            [settings, tick = tick](bool on) { settings->SetTicked(tick, on); });
-  }
-  const std::pair<QLineEdit*, Edit> texts[] = {
-      {monitor_.phone, Edit::Phone},
-      {monitor_.frequency, Edit::Frequency},
-      {monitor_.timeoutSeconds, Edit::Timeout},
-      {mail_.sender, Edit::Sender},
-      {mail_.password, Edit::Password},
-      {mail_.recipient, Edit::Recipient},
-  };
-  for (const auto& [edit, text] : texts) {
-    settings->SetText(text, ToAnsi(edit->text()));
-    connect(edit, &QLineEdit::textChanged, this,
-            [settings, text = text](const QString& now) { settings->SetText(text, ToAnsi(now)); });
-  }
-
+void MainWindow::ConnectSettingHandlers() {
   // The three setting handlers, run when the user clicks the check box.
   QCheckBox* showPassword = mail_.showPassword;
   QLineEdit* password = mail_.password;
@@ -479,26 +355,6 @@ void MainWindow::BindSettings() {
   QCheckBox* sms = monitor_.sms;
   QLineEdit* phone = monitor_.phone;
   connect(sms, &QCheckBox::clicked, phone, [sms, phone] { phone->setEnabled(sms->isChecked()); });
-}
-
-void MainWindow::Start(const std::string& programDirectory) {
-  // 1. The mail account connection, on a thread of its own; not waited for.
-  std::thread([mail = context_->mail] { mail->Connect(); }).detach();
-  // 2. The first page. 3. Pending events, so the window paints.
-  tabs_->setCurrentIndex(0);
-  QCoreApplication::processEvents();
-  // 4. Themed drawing is the platform style Qt already uses.
-  // 5.
-  ModifyMode() = 0;
-  // 6. The marketplace table.
-  context_->marketplaces = std::make_shared<const MarketplaceTable>();
-  // The list commands need the table and the program directory.
-  commands_ = std::make_unique<ListCommands>(monitor_.productList, context_->products,
-                                             context_->marketplaces, *desktop_, *listFileUi_,
-                                             programDirectory, this);
-  commands_->ConnectControls(monitor_.listButtons);
-  // 7. The product list: the default list file, or the built-in list; then saved.
-  LoadStartupProductList(*context_->products, programDirectory, *listFileUi_);
 }
 
 void MainWindow::PlaceCanvases() {
@@ -526,7 +382,7 @@ void MainWindow::ShowMainWindow() {
 }
 
 void MainWindow::HideMainWindow() {
-  if (!options_.useTray) {
+  if (!useTray_) {
     // Without a tray icon a hidden window could never come back: minimise to the taskbar.
     showMinimized();
     UpdateWindowFlags();
@@ -551,8 +407,7 @@ bool MainWindow::ShowTrayBalloon(const std::string& title, const std::string& me
   const QString shownTitle = ToQString(CutAnsiText(title, 63));
   const QString shownMessage =
       ToQString(CutAnsiText(message, 255)).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  if (!options_.useTray || shutDown_ || !tray_->isVisible() ||
-      !QSystemTrayIcon::supportsMessages()) {
+  if (!useTray_ || trayRemoved_ || !tray_->isVisible() || !QSystemTrayIcon::supportsMessages()) {
     return false;
   }
   QSystemTrayIcon::MessageIcon icon = QSystemTrayIcon::Information;
@@ -575,40 +430,23 @@ bool MainWindow::ShowTrayBalloon(const std::string& title, const std::string& me
   return true;
 }
 
-void MainWindow::Shutdown() {
-  if (shutDown_) return;
-  shutDown_ = true;
-  // 1. No icon is left behind in the notification area.
+void MainWindow::RemoveTrayIcon() {
+  trayRemoved_ = true;
   tray_->hide();
-  // From here on, workers' calls no longer reach the widgets.
-  bridge_->Close();
-  tickTimer_->SetPeriod(0);
-  sweepTimer_->SetPeriod(0);
-  // 2. Disconnect from the mail server. A mail operation that holds the connection could
-  // keep it busy, so the window waits for the disconnect two seconds at most.
-  auto done = std::make_shared<std::promise<void>>();
-  std::future<void> finished = done->get_future();
-  std::thread([mail = context_->mail, done] {
-    mail->Disconnect();
-    done->set_value();
-  }).detach();
-  finished.wait_for(std::chrono::seconds(2));
-  // 3. The program ends; running checks are not waited for.
-  emit ShutdownFinished();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  Shutdown();
+  emit ExitRequested();
   event->accept();
 }
 
 void MainWindow::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
   if (event->type() == QEvent::ActivationChange) {
-    desktop_->SetWindowActive(isActiveWindow());
+    emit ActiveChanged(isActiveWindow());
   } else if (event->type() == QEvent::WindowStateChange) {
     // A minimised window goes to the tray: no window, no taskbar button.
-    if (isMinimized() && isVisible() && options_.useTray && !shutDown_) {
+    if (isMinimized() && isVisible() && useTray_ && !trayRemoved_) {
       QTimer::singleShot(0, this, [this] {
         if (isMinimized()) hide();
         UpdateWindowFlags();
@@ -628,16 +466,6 @@ void MainWindow::hideEvent(QHideEvent* event) {
   UpdateWindowFlags();
 }
 
-void MainWindow::UpdateWindowFlags() {
-  if (desktop_) desktop_->SetWindowFlags(isVisible(), isMinimized());
-}
-
-void MainWindow::SetTickTimerPeriod(int milliseconds) { tickTimer_->SetPeriod(milliseconds); }
-void MainWindow::SetSweepTimerPeriod(int milliseconds) { sweepTimer_->SetPeriod(milliseconds); }
-void MainWindow::SetStartEnabled(bool enabled) { monitor_.start->setEnabled(enabled); }
-void MainWindow::SetStopEnabled(bool enabled) { monitor_.stop->setEnabled(enabled); }
-void MainWindow::SetRunningCountCaption(const std::string& caption) {
-  monitor_.runningCount->setText(ToQString(caption));
-}
+void MainWindow::UpdateWindowFlags() { emit WindowFlagsChanged(isVisible(), isMinimized()); }
 
 }  // namespace korvelin
