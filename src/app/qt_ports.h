@@ -49,7 +49,7 @@ class QtDesktop : public Desktop {
   bool IsMainWindowActive() override { return active_.load(); }
   void ShowMessage(const std::string& text, const std::string& title) override;
 
-  // Written by the main window on the UI thread.
+  // Written on the UI thread from the main window's flag signals (App).
   void SetWindowFlags(bool visible, bool minimised) {
     visible_ = visible;
     minimised_ = minimised;
