@@ -80,7 +80,8 @@ void App::BuildContext() {
   auto mailControls = std::make_shared<QtMailControls>(bridge_, page1.connectButton,
                                                        page1.testButton, page0.mailAlerts);
   context->mail = std::make_shared<MailNotifier>(context->settings, context->log, context->desktop,
-                                                 mailControls, options_.mailServer);
+                                                 mailControls, MarketplaceTable().DefaultSite(),
+                                                 options_.mailServer);
   context->sms = std::make_shared<SmsNotifier>(context->log);
 
   // The ledger box shows the ledger's current text; a change from a worker is handed to the
