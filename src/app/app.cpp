@@ -71,9 +71,9 @@ void App::BuildContext() {
   context->ledger = std::make_shared<AlertLedger>();
   desktop_ = std::make_shared<QtDesktop>(
       bridge_,
-      [window = QPointer<MainWindow>(window_.get())](const std::string& title,
-                                                     const std::string& message, int kind, int ms) {
-        return window && window->ShowTrayBalloon(title, message, kind, ms);
+      [window = QPointer<MainWindow>(window_.get())](
+          const std::string& title, const std::string& message, BalloonIcon icon, int ms) {
+        return window && window->ShowTrayBalloon(title, message, icon, ms);
       },
       &player_);
   context->desktop = desktop_;
