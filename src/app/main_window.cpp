@@ -26,6 +26,7 @@
 #include "app/list_view_mirror.h"
 #include "app/log_view.h"
 #include "app/period_timer.h"
+#include "app/price_charts.h"
 #include "app/product_dialog.h"
 #include "app/qt_list_file_ui.h"
 #include "app/qt_ports.h"
@@ -502,6 +503,12 @@ void MainWindow::Start(const std::string& programDirectory) {
   commands_ = new ListCommands(listView_, context_->products, context_->marketplaces, *desktop_,
                                *listFileUi_, programDirectory, this);
   commands_->ConnectControls(this);
+  // The price history lives beside the list file; checks record into it through the context.
+  context_->history = std::make_shared<PriceHistory>(programDirectory, context_->log);
+  charts_ = new PriceCharts(context_->history, this);
+  commands_->SetPriceChartOpener([this](const ProductEntry& row) {
+    charts_->Open({row.name, row.code, row.country, row.targetPrice});
+  });
   // 7. The product list: the default list file, or the built-in list; then saved.
   LoadStartupProductList(*context_->products, programDirectory, *listFileUi_);
 }

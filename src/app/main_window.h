@@ -31,6 +31,7 @@ class ListCommands;
 class ListViewMirror;
 class LogView;
 class PeriodTimer;
+class PriceCharts;
 class QtDesktop;
 class QtListFileUi;
 class UiBridge;
@@ -57,6 +58,8 @@ class MainWindow : public QWidget, private SchedulerControls {
   const std::shared_ptr<MonitorContext>& Context() const { return context_; }
   MonitorScheduler& Scheduler() { return *scheduler_; }
   ListCommands* Commands() const;
+  // The open price chart windows (after Start).
+  PriceCharts* Charts() const { return charts_; }
 
   // Window visibility and the tray (UI thread).
   void ShowMainWindow();
@@ -110,6 +113,7 @@ class MainWindow : public QWidget, private SchedulerControls {
   std::unique_ptr<MonitorScheduler> scheduler_;
   ListViewMirror* mirror_ = nullptr;  // owned by the context
   ListCommands* commands_ = nullptr;  // owned
+  PriceCharts* charts_ = nullptr;     // owned
 
   QTabWidget* tabs_ = nullptr;
   QWidget* canvas_[2] = {};
