@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "common/code_page.h"
@@ -41,7 +43,17 @@ constexpr const char* kInsert =
     "VALUES(?1, ?2, ?3, ?4, ?5)";
 constexpr const char* kSelect =
     "SELECT checked_at, price FROM price_history WHERE code = ?1 AND country = ?2 AND "
-    "checked_at BETWEEN ?3 AND ?4 AND price IS NOT NULL ORDER BY checked_at";
+    "checked_at BETWEEN ?3 AND ?4 ORDER BY checked_at";
+constexpr const char* kFirstTime =
+    "SELECT checked_at FROM price_history WHERE code = ?1 AND country = ?2 AND "
+    "checked_at BETWEEN ?3 AND ?4 ORDER BY checked_at LIMIT 1";
+constexpr const char* kLastTime =
+    "SELECT checked_at FROM price_history WHERE code = ?1 AND country = ?2 AND "
+    "checked_at BETWEEN ?3 AND ?4 ORDER BY checked_at DESC LIMIT 1";
+
+// Histories spanning at least this long are read in slices at once, at most this many.
+constexpr std::int64_t kSlicedSpanMs = 24LL * 60 * 60 * 1000;
+constexpr unsigned kMaxReadSlices = 4;
 
 constexpr int kBusyTimeoutMs = 2000;
 
@@ -93,6 +105,69 @@ int BindText(sqlite3_stmt* statement, int index, const std::string& ansi) {
   const std::string utf8 = AnsiToUtf8(ansi);
   return sqlite3_bind_text(statement, index, utf8.data(), static_cast<int>(utf8.size()),
                            SQLITE_TRANSIENT);
+}
+
+// Opens the file for reading only: nothing is created, and a missing file is a failure.
+bool OpenForReading(const std::string& utf8File, Database& database) {
+  if (sqlite3_open_v2(utf8File.c_str(), &database.handle,
+                      SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+    return false;
+  }
+  sqlite3_busy_timeout(database.handle, kBusyTimeoutMs);
+  return true;
+}
+
+void BindUtf8(sqlite3_stmt* statement, int index, const std::string& utf8) {
+  sqlite3_bind_text(statement, index, utf8.data(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+}
+
+// The first and last time of a product's points within [from, to], found in the index;
+// nothing when there are none or the file cannot be read.
+std::optional<std::pair<std::int64_t, std::int64_t>> PointSpan(const std::string& utf8File,
+                                                               const std::string& code,
+                                                               const std::string& country,
+                                                               std::int64_t from, std::int64_t to) {
+  Database database;
+  if (!OpenForReading(utf8File, database)) return std::nullopt;
+  std::int64_t ends[2] = {};
+  const char* queries[2] = {kFirstTime, kLastTime};
+  for (int i = 0; i < 2; ++i) {
+    Statement statement;
+    if (sqlite3_prepare_v2(database.handle, queries[i], -1, &statement.handle, nullptr) !=
+        SQLITE_OK) {
+      return std::nullopt;  // not a database, or no table yet
+    }
+    BindUtf8(statement.handle, 1, code);
+    BindUtf8(statement.handle, 2, country);
+    sqlite3_bind_int64(statement.handle, 3, from);
+    sqlite3_bind_int64(statement.handle, 4, to);
+    if (sqlite3_step(statement.handle) != SQLITE_ROW) return std::nullopt;
+    ends[i] = sqlite3_column_int64(statement.handle, 0);
+  }
+  return std::make_pair(ends[0], ends[1]);
+}
+
+// Appends a product's points within [from, to], oldest first, to `out`; false on failure.
+bool ReadPoints(const std::string& utf8File, const std::string& code, const std::string& country,
+                std::int64_t from, std::int64_t to, std::vector<PricePoint>& out) {
+  Database database;
+  if (!OpenForReading(utf8File, database)) return false;
+  Statement select;
+  if (sqlite3_prepare_v2(database.handle, kSelect, -1, &select.handle, nullptr) != SQLITE_OK) {
+    return false;
+  }
+  BindUtf8(select.handle, 1, code);
+  BindUtf8(select.handle, 2, country);
+  sqlite3_bind_int64(select.handle, 3, from);
+  sqlite3_bind_int64(select.handle, 4, to);
+  int rc;
+  while ((rc = sqlite3_step(select.handle)) == SQLITE_ROW) {
+    if (sqlite3_column_type(select.handle, 1) == SQLITE_NULL)
+      continue;  // a price another tool left out
+    out.push_back(
+        {sqlite3_column_int64(select.handle, 0), sqlite3_column_double(select.handle, 1)});
+  }
+  return rc == SQLITE_DONE;
 }
 
 }  // namespace
@@ -285,29 +360,45 @@ void PriceHistory::Fail(int code) {
 
 std::vector<PricePoint> PriceHistory::Query(const std::string& code, const std::string& country,
                                             std::int64_t from, std::int64_t to) const {
-  std::vector<PricePoint> points;
-  Database database;
   const std::string file = AnsiToUtf8(path_);
-  if (sqlite3_open_v2(file.c_str(), &database.handle, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
-                      nullptr) != SQLITE_OK) {
-    return points;
-  }
-  sqlite3_busy_timeout(database.handle, kBusyTimeoutMs);
-  Statement select;
-  if (sqlite3_prepare_v2(database.handle, kSelect, -1, &select.handle, nullptr) != SQLITE_OK) {
-    return points;  // not a database, or no table yet
-  }
-  BindText(select.handle, 1, code);
-  BindText(select.handle, 2, country);
-  sqlite3_bind_int64(select.handle, 3, from);
-  sqlite3_bind_int64(select.handle, 4, to);
-  int rc;
-  while ((rc = sqlite3_step(select.handle)) == SQLITE_ROW) {
-    points.push_back(
-        {sqlite3_column_int64(select.handle, 0), sqlite3_column_double(select.handle, 1)});
-  }
+  const std::string codeText = AnsiToUtf8(code);
+  const std::string countryText = AnsiToUtf8(country);
+  const std::optional<std::pair<std::int64_t, std::int64_t>> span =
+      PointSpan(file, codeText, countryText, from, to);
+  if (!span) return {};
+
+  // A long history is read in time slices, one thread and connection each: reading is bound
+  // by SQLite's work per row, so slices read at once finish in a fraction of the time. The
+  // last slice reaches to `to`, so points written meanwhile come in as they would in one read.
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  const int slices = span->second - span->first >= kSlicedSpanMs
+                         ? static_cast<int>(std::min(cores, kMaxReadSlices))
+                         : 1;
+  std::vector<std::vector<PricePoint>> parts(static_cast<std::size_t>(slices));
+  std::vector<char> ok(static_cast<std::size_t>(slices), 0);
+  const long double step =
+      (static_cast<long double>(span->second) - static_cast<long double>(span->first) + 1) / slices;
+  auto read = [&](int slice) {
+    const std::int64_t begin =
+        slice == 0 ? from : span->first + static_cast<std::int64_t>(step * slice);
+    const std::int64_t end =
+        slice == slices - 1 ? to : span->first + static_cast<std::int64_t>(step * (slice + 1)) - 1;
+    ok[static_cast<std::size_t>(slice)] =
+        ReadPoints(file, codeText, countryText, begin, end, parts[static_cast<std::size_t>(slice)]);
+  };
+  std::vector<std::thread> readers;
+  for (int slice = 1; slice < slices; ++slice) readers.emplace_back(read, slice);
+  read(0);
+  for (std::thread& reader : readers) reader.join();
+
   // A file that breaks off half way gives nothing rather than a part.
-  if (rc != SQLITE_DONE) points.clear();
+  if (std::find(ok.begin(), ok.end(), 0) != ok.end()) return {};
+  if (slices == 1) return std::move(parts[0]);
+  std::size_t total = 0;
+  for (const auto& part : parts) total += part.size();
+  std::vector<PricePoint> points;
+  points.reserve(total);
+  for (const auto& part : parts) points.insert(points.end(), part.begin(), part.end());
   return points;
 }
 

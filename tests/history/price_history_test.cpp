@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <thread>
 #include <vector>
@@ -159,6 +160,28 @@ TEST_F(PriceHistoryTest, RecordsFromManyThreadsAreCommittedInFewBatches) {
   // thousand: the writer gathers them for its batch window.
   EXPECT_GE(batches.load(), 1);
   EXPECT_LE(batches.load(), 5);
+}
+
+TEST_F(PriceHistoryTest, ALongHistoryReadsWholeAndInOrder) {
+  // Ten days of points, one every 7 minutes, with one product's points between another's:
+  // a history long enough to be read in slices.
+  auto history = Open();
+  std::vector<PricePoint> expected;
+  constexpr std::int64_t kStep = 7 * 60 * 1000;
+  for (std::int64_t i = 0; i < 10 * 24 * 60 / 7; ++i) {
+    history->Record(Price(i * kStep, "A", kGermany, static_cast<double>(i % 97), "x"));
+    history->Record(Price(i * kStep + 1, "B", kGermany, 1, "x"));
+    expected.push_back({i * kStep, static_cast<double>(i % 97)});
+  }
+  history->Flush();
+  EXPECT_EQ(history->Query("A", kGermany, std::numeric_limits<std::int64_t>::min(),
+                           std::numeric_limits<std::int64_t>::max()),
+            expected);
+  // A part of it, with both ends on points.
+  const std::int64_t from = expected[100].checkedAt;
+  const std::int64_t to = expected[1500].checkedAt;
+  EXPECT_EQ(history->Query("A", kGermany, from, to),
+            std::vector<PricePoint>(expected.begin() + 100, expected.begin() + 1501));
 }
 
 TEST_F(PriceHistoryTest, ClosingWritesWhatIsQueuedAndAReopenedHistoryGoesOn) {
