@@ -4,6 +4,7 @@
 #pragma once
 
 #include <stdlib.h>
+#include <time.h>
 
 #include <filesystem>
 #include <memory>
@@ -52,6 +53,13 @@ struct BigHistory {
     std::filesystem::remove_all(folder, ignored);
   }
 };
+
+// Processor time of the whole process, every thread, in seconds.
+inline double ProcessCpuSeconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
 
 inline BigHistory& Big() {
   static BigHistory big;
