@@ -141,11 +141,14 @@ PriceChartWindow::PriceChartWindow(std::shared_ptr<PriceHistory> history, Charte
   QFont big = emptyLabel_->font();
   big.setPixelSize(20);
   emptyLabel_->setFont(big);
+  emptyLabel_->setStyleSheet(QStringLiteral("background: white; padding: 6px 14px;"));
   emptyLabel_->hide();
   stack->addWidget(emptyLabel_, 0, 0, Qt::AlignCenter);
   layout->addLayout(stack, 1);
 
-  auto* bottom = new QHBoxLayout;
+  // One line each, so a long time text never cuts off the next.
+  auto* bottom = new QVBoxLayout;
+  bottom->setSpacing(2);
   const struct {
     QLabel** label;
     const char* name;
@@ -154,7 +157,7 @@ PriceChartWindow::PriceChartWindow(std::shared_ptr<PriceHistory> history, Charte
   for (const auto& spec : labels) {
     *spec.label = new QLabel(this);
     (*spec.label)->setObjectName(Utf8(spec.name));
-    bottom->addWidget(*spec.label, 1);
+    bottom->addWidget(*spec.label);
   }
   layout->addLayout(bottom);
 

@@ -100,9 +100,12 @@ PriceChartData MakePriceChartData(std::span<const PricePoint> points, ChartRange
   const std::span<const PricePoint> shown(first, points.end());
 
   PriceChartData data;
-  if (range == ChartRange::kAll) {
-    data.from = shown.empty() ? now : shown.front().checkedAt;
-    data.to = shown.empty() ? now : std::max(shown.back().checkedAt, data.from + 1000);
+  if (range == ChartRange::kAll && shown.empty()) {
+    data.from = now - kDayMs;  // an empty chart spans the last day
+    data.to = now;
+  } else if (range == ChartRange::kAll) {
+    data.from = shown.front().checkedAt;
+    data.to = std::max(shown.back().checkedAt, data.from + 1000);
   } else {
     data.from = start;
     data.to = std::max(now, shown.empty() ? now : shown.back().checkedAt);

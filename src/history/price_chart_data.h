@@ -45,7 +45,8 @@ struct PriceChartData {
 
 // The chart of `range` at `now` from a product's points (oldest first), for a plot
 // `buckets` pixels wide. The time axis of a range ends at now; that of kAll spans the
-// points (one second at least). No points in the range gives an empty line and summary.
+// points (one second at least; the last day when there are none). No points in the range
+// gives an empty line and summary.
 PriceChartData MakePriceChartData(std::span<const PricePoint> points, ChartRange range,
                                   std::int64_t now, int buckets);
 

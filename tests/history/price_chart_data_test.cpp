@@ -88,6 +88,9 @@ TEST(PriceChartDataTest, NoPointsInTheRangeGiveAnEmptyChart) {
   const PriceChartData none = MakePriceChartData({}, ChartRange::kAll, now, 800);
   EXPECT_TRUE(none.line.empty());
   EXPECT_TRUE(none.summary.empty);
+  // The time axis of an empty chart is the last day, never an empty span.
+  EXPECT_EQ(none.from, now - kDay);
+  EXPECT_EQ(none.to, now);
   // A single point still spans a time axis.
   const PriceChartData one = MakePriceChartData(old, ChartRange::kAll, now, 800);
   EXPECT_EQ(one.line, old);
