@@ -101,12 +101,6 @@ struct Database {
   ~Database() { sqlite3_close_v2(handle); }
 };
 
-int BindText(sqlite3_stmt* statement, int index, const std::string& ansi) {
-  const std::string utf8 = AnsiToUtf8(ansi);
-  return sqlite3_bind_text(statement, index, utf8.data(), static_cast<int>(utf8.size()),
-                           SQLITE_TRANSIENT);
-}
-
 // Opens the file for reading only: nothing is created, and a missing file is a failure.
 bool OpenForReading(const std::string& utf8File, Database& database) {
   if (sqlite3_open_v2(utf8File.c_str(), &database.handle,
@@ -119,6 +113,15 @@ bool OpenForReading(const std::string& utf8File, Database& database) {
 
 void BindUtf8(sqlite3_stmt* statement, int index, const std::string& utf8) {
   sqlite3_bind_text(statement, index, utf8.data(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+}
+
+// The parameters ?1 to ?4 of the reading statements: the product and the time range.
+void BindProductRange(sqlite3_stmt* statement, const std::string& code, const std::string& country,
+                      std::int64_t from, std::int64_t to) {
+  BindUtf8(statement, 1, code);
+  BindUtf8(statement, 2, country);
+  sqlite3_bind_int64(statement, 3, from);
+  sqlite3_bind_int64(statement, 4, to);
 }
 
 // The first and last time of a product's points within [from, to], found in the index;
@@ -137,10 +140,7 @@ std::optional<std::pair<std::int64_t, std::int64_t>> PointSpan(const std::string
         SQLITE_OK) {
       return std::nullopt;  // not a database, or no table yet
     }
-    BindUtf8(statement.handle, 1, code);
-    BindUtf8(statement.handle, 2, country);
-    sqlite3_bind_int64(statement.handle, 3, from);
-    sqlite3_bind_int64(statement.handle, 4, to);
+    BindProductRange(statement.handle, code, country, from, to);
     if (sqlite3_step(statement.handle) != SQLITE_ROW) return std::nullopt;
     ends[i] = sqlite3_column_int64(statement.handle, 0);
   }
@@ -156,14 +156,11 @@ bool ReadPoints(const std::string& utf8File, const std::string& code, const std:
   if (sqlite3_prepare_v2(database.handle, kSelect, -1, &select.handle, nullptr) != SQLITE_OK) {
     return false;
   }
-  BindUtf8(select.handle, 1, code);
-  BindUtf8(select.handle, 2, country);
-  sqlite3_bind_int64(select.handle, 3, from);
-  sqlite3_bind_int64(select.handle, 4, to);
+  BindProductRange(select.handle, code, country, from, to);
   int rc;
   while ((rc = sqlite3_step(select.handle)) == SQLITE_ROW) {
-    if (sqlite3_column_type(select.handle, 1) == SQLITE_NULL)
-      continue;  // a price another tool left out
+    // A row without a price (written by another tool) is no point.
+    if (sqlite3_column_type(select.handle, 1) == SQLITE_NULL) continue;
     out.push_back(
         {sqlite3_column_int64(select.handle, 0), sqlite3_column_double(select.handle, 1)});
   }
@@ -329,10 +326,10 @@ void PriceHistory::WriteBatch(const std::vector<PriceRecord>& batch) {
   for (std::size_t i = 0; rc == SQLITE_OK && i < batch.size(); ++i) {
     const PriceRecord& record = batch[i];
     sqlite3_bind_int64(insert, 1, record.checkedAt);
-    BindText(insert, 2, record.code);
-    BindText(insert, 3, record.country);
+    BindUtf8(insert, 2, AnsiToUtf8(record.code));
+    BindUtf8(insert, 3, AnsiToUtf8(record.country));
     sqlite3_bind_double(insert, 4, record.price);
-    BindText(insert, 5, record.priceText);
+    BindUtf8(insert, 5, AnsiToUtf8(record.priceText));
     rc = sqlite3_step(insert);
     if (rc == SQLITE_DONE) rc = SQLITE_OK;
     sqlite3_reset(insert);

@@ -208,7 +208,9 @@ TEST_F(PriceHistoryTest, AFileOfAnOlderVersionIsMigrated) {
     ASSERT_EQ(sqlite3_exec(db,
                            "CREATE TABLE price_history(checked_at INTEGER, code TEXT, country "
                            "TEXT, price REAL, price_text TEXT);"
-                           "INSERT INTO price_history VALUES(500, 'A', '德国', 12.5, '12.50');",
+                           "INSERT INTO price_history VALUES(500, 'A', '德国', 12.5, '12.50');"
+                           // A row without a price is no point of the chart.
+                           "INSERT INTO price_history VALUES(600, 'A', '德国', NULL, '');",
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
     sqlite3_close(db);
