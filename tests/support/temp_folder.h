@@ -12,12 +12,14 @@
 
 namespace korvelin::testing {
 
-// A fresh folder under the system's temporary folder, removed with everything in it.
+// A fresh folder (by default under the system's temporary folder), removed with everything
+// in it.
 class TempFolder {
  public:
-  explicit TempFolder(const char* prefix = "korvelin-test") {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
+  explicit TempFolder(
+      const char* prefix = "korvelin-test",
+      const std::filesystem::path& parent = std::filesystem::temp_directory_path()) {
+    std::string pattern = (parent / (std::string(prefix) + "-XXXXXX")).string();
     path_ = mkdtemp(pattern.data());
   }
   ~TempFolder() {
