@@ -8,16 +8,21 @@
 #include <QChartView>
 #include <QLabel>
 #include <QLineSeries>
+#include <QMenu>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 
+#include "app/app.h"
+#include "app/main_window.h"
 #include "app/price_charts.h"
 #include "app/text_convert.h"
 #include "common/date_time.h"
 #include "common/numbers.h"
 #include "list_test_fixture.h"
 
-namespace korvelin::test {
+namespace korvelin::testing {
 namespace {
 
 constexpr std::int64_t kHour = 3600 * 1000;
@@ -108,6 +113,42 @@ TEST_F(PriceChartTest, TheMenuItemOpensTheChartOfTheSelectedRow) {
     if (qobject_cast<PriceChartWindow*>(widget) && widget->isVisible()) ++charts;
   }
   EXPECT_EQ(charts, 1);
+}
+
+TEST(PriceChartAppTest, TheProgramRecordsIntoTheListFoldersHistoryAndItsMenuShowsIt) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  AppOptions options;
+  options.useTray = false;
+  App app(options);
+  const std::string directory = ToAnsi(dir.path());
+  app.Start(directory);
+  ASSERT_NE(app.Context()->history, nullptr);
+  EXPECT_EQ(app.Context()->history->FilePath(), JoinPath(directory, Ansi("价格历史.sqlite")));
+  // The second built-in row is 爱他美1, B00D8V0972, 德国.
+  const std::int64_t now = UnixMillisNow();
+  app.Context()->history->Record({now - kHour, "B00D8V0972", Ansi("德国"), 54.99, "54.99"});
+  app.Context()->history->Flush();
+
+  auto* view = app.Window().findChild<QTreeWidget*>(Q("超级列表框监控列表"));
+  ASSERT_NE(view, nullptr);
+  view->topLevelItem(1)->setSelected(true);
+  QAction* item = nullptr;
+  for (QAction* action : app.Commands()->ListMenu()->actions()) {
+    if (action->text() == Q("价格走势")) item = action;
+  }
+  ASSERT_NE(item, nullptr);
+  item->trigger();
+  PriceChartWindow* window = app.Charts()->Find("B00D8V0972", Ansi("德国"));
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(window->windowTitle(), Q("价格走势 - 爱他美1"));
+  EXPECT_TRUE(QTest::qWaitFor([window] { return window->Points().size() == 1; }, 5000));
+
+  // A price recorded while the window is open is drawn without another menu command.
+  app.Context()->history->Record({now, "B00D8V0972", Ansi("德国"), 53.5, "53.5"});
+  EXPECT_TRUE(QTest::qWaitFor([window] { return window->Points().size() == 2; }, 5000));
+  delete window;
 }
 
 TEST_F(PriceChartTest, AProductWithoutHistorySaysSo) {
@@ -229,4 +270,4 @@ TEST_F(PriceChartTest, ExportWritesTheWholeHistoryAsCsvToThePickedFile) {
 }
 
 }  // namespace
-}  // namespace korvelin::test
+}  // namespace korvelin::testing
