@@ -9,7 +9,7 @@
 #include <string>
 
 #include "common/code_page.h"
-#include "monitor/loopback_page_server.h"
+#include "support/loopback_page_server.h"
 #include "monitor/marketplace.h"
 #include "monitor/price_check.h"
 #include "monitor/price_markup.h"

@@ -8,7 +8,7 @@
 #include "common/code_page.h"
 #include "monitor/captcha_pause.h"
 #include "monitor/engine_test_context.h"
-#include "monitor/loopback_page_server.h"
+#include "support/loopback_page_server.h"
 #include "monitor/price_check.h"
 #include "support/fake_marketplace.h"
 #include "support/saved_page.h"
