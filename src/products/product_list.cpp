@@ -15,12 +15,6 @@ std::string& NoCell() {
   return scratch;
 }
 
-// The row with the id in a list of rows (end() when there is none); the caller holds the lock.
-template <typename Rows>
-auto FindRow(Rows& rows, RowId id) {
-  return std::find_if(rows.begin(), rows.end(), [id](const auto& row) { return row.id == id; });
-}
-
 }  // namespace
 
 const std::string& ProductEntry::Cell(int column) const {
@@ -46,6 +40,15 @@ const std::string& ProductEntry::Cell(int column) const {
 
 std::string& ProductEntry::Cell(int column) {
   return const_cast<std::string&>(std::as_const(*this).Cell(column));
+}
+
+int ProductList::FindIndex(RowId id) const {
+  const auto it = positions_.find(id);
+  return it == positions_.end() ? -1 : static_cast<int>(it->second);
+}
+
+void ProductList::IndexFrom(std::size_t first) {
+  for (std::size_t i = first; i < rows_.size(); ++i) positions_[rows_[i].id] = i;
 }
 
 int ProductList::Count() const {
@@ -77,9 +80,9 @@ std::optional<ProductEntry> ProductList::Row(int index) const {
 
 std::optional<ProductEntry> ProductList::RowById(RowId id) const {
   std::lock_guard lock(mutex_);
-  const auto it = FindRow(rows_, id);
-  if (it == rows_.end()) return std::nullopt;
-  return it->entry;
+  const int index = FindIndex(id);
+  if (index < 0) return std::nullopt;
+  return rows_[static_cast<std::size_t>(index)].entry;
 }
 
 RowId ProductList::IdAt(int index) const {
@@ -90,9 +93,7 @@ RowId ProductList::IdAt(int index) const {
 
 int ProductList::IndexOf(RowId id) const {
   std::lock_guard lock(mutex_);
-  const auto it = FindRow(rows_, id);
-  if (it == rows_.end()) return -1;
-  return static_cast<int>(it - rows_.begin());
+  return FindIndex(id);
 }
 
 std::vector<RowId> ProductList::MonitoredIds() const {
@@ -109,9 +110,9 @@ bool ProductList::SetCell(RowId id, int column, const std::string& text) {
   ProductListListener* listener = nullptr;
   {
     std::lock_guard lock(mutex_);
-    auto it = FindRow(rows_, id);
-    if (it == rows_.end()) return false;
-    std::string& cell = it->entry.Cell(column);
+    const int index = FindIndex(id);
+    if (index < 0) return false;
+    std::string& cell = rows_[static_cast<std::size_t>(index)].entry.Cell(column);
     if (cell == text) return true;
     cell = text;
     listener = listener_;
@@ -124,10 +125,11 @@ bool ProductList::SetMonitored(RowId id, bool monitored) {
   ProductListListener* listener = nullptr;
   {
     std::lock_guard lock(mutex_);
-    auto it = FindRow(rows_, id);
-    if (it == rows_.end()) return false;
-    if (it->entry.monitored == monitored) return true;
-    it->entry.monitored = monitored;
+    const int index = FindIndex(id);
+    if (index < 0) return false;
+    ProductEntry& entry = rows_[static_cast<std::size_t>(index)].entry;
+    if (entry.monitored == monitored) return true;
+    entry.monitored = monitored;
     listener = listener_;
   }
   if (listener) listener->MonitoredChanged(id, monitored);
@@ -143,6 +145,7 @@ RowId ProductList::Append(ProductEntry entry) {
     id = nextId_++;
     index = static_cast<int>(rows_.size());
     rows_.push_back(Row_{id, std::move(entry)});
+    positions_.emplace(id, rows_.size() - 1);
     listener = listener_;
   }
   if (listener) listener->RowInserted(index, id);
@@ -157,6 +160,8 @@ bool ProductList::RemoveAt(int index) {
     if (index < 0 || index >= static_cast<int>(rows_.size())) return false;
     id = rows_[index].id;
     rows_.erase(rows_.begin() + index);
+    positions_.erase(id);
+    IndexFrom(static_cast<std::size_t>(index));
     listener = listener_;
   }
   if (listener) listener->RowRemoved(index, id);
@@ -168,6 +173,7 @@ void ProductList::Clear() {
   {
     std::lock_guard lock(mutex_);
     rows_.clear();
+    positions_.clear();
     listener = listener_;
   }
   if (listener) listener->RowsReset();
@@ -180,6 +186,9 @@ void ProductList::Replace(std::vector<ProductEntry> rows) {
     rows_.clear();
     rows_.reserve(rows.size());
     for (ProductEntry& entry : rows) rows_.push_back(Row_{nextId_++, std::move(entry)});
+    positions_.clear();
+    positions_.reserve(rows_.size());
+    IndexFrom(0);
     listener = listener_;
   }
   if (listener) listener->RowsReset();

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace korvelin {
@@ -45,7 +46,7 @@ using RowId = std::uint64_t;  // 0 is never a row
 class ProductListListener {
  public:
   virtual ~ProductListListener() = default;
-  virtual void RowsReset() = 0;                                 // Replace or Clear
+  virtual void RowsReset() = 0;  // Replace or Clear
   virtual void RowInserted(int index, RowId id) = 0;
   virtual void RowRemoved(int index, RowId id) = 0;
   virtual void CellChanged(RowId id, int column, const std::string& text) = 0;
@@ -81,8 +82,17 @@ class ProductList {
     RowId id;
     ProductEntry entry;
   };
+  // The position of the row with the id, or -1; the caller holds the lock.
+  int FindIndex(RowId id) const;
+  // Records the positions of the rows from `first` on, after rows moved; the caller holds
+  // the lock.
+  void IndexFrom(std::size_t first);
+
   mutable std::mutex mutex_;
   std::vector<Row_> rows_;
+  // Every row's position by its id, so a lookup by identity takes the same time however
+  // long the list is. Kept equal to rows_ by every change.
+  std::unordered_map<RowId, std::size_t> positions_;
   RowId nextId_ = 1;
   ProductListListener* listener_ = nullptr;
 };
