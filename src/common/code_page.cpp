@@ -361,6 +361,67 @@ std::string AnsiToUtf8(std::string_view ansi) {
   return result;
 }
 
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+  std::u16string out;
+  out.reserve(utf8.size());
+  const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+  const unsigned char* end = p + utf8.size();
+  while (p < end) {
+    if (*p < 0x80) {
+      out += static_cast<char16_t>(*p++);
+      continue;
+    }
+    int length;
+    const int code = DecodeUtf8(p, end, length);
+    p += length;
+    if (code < 0) {
+      out += u'\uFFFD';
+    } else if (code >= 0x10000) {
+      const unsigned above = static_cast<unsigned>(code) - 0x10000;
+      out += static_cast<char16_t>(0xD800 + (above >> 10));
+      out += static_cast<char16_t>(0xDC00 + (above & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(code);
+    }
+  }
+  return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size() * 3);
+  auto put = [&out](char32_t cp) {
+    if (cp < 0x80) {
+      out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+      out += static_cast<char>(0xC0 | (cp >> 6));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+      out += static_cast<char>(0xE0 | (cp >> 12));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (cp >> 18));
+      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+  };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t u = text[i];
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      put(0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+      ++i;
+    } else if (u >= 0xD800 && u <= 0xDFFF) {
+      out += '?';
+    } else {
+      put(u);
+    }
+  }
+  return out;
+}
+
 std::string Ansi(std::string_view utf8) { return Utf8ToAnsi(utf8); }
 
 }  // namespace korvelin

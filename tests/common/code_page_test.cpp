@@ -244,5 +244,48 @@ TEST(Ansi, ConvertsSourceLiterals) {
   EXPECT_EQ(Ansi("#引号"), "#\xD2\xFD\xBA\xC5");
 }
 
+TEST(Utf8ToUtf16, DecodesEveryFormAndMarksEachInvalidByte) {
+  const struct {
+    std::string utf8;
+    std::u16string utf16;
+  } cases[] = {
+      {"", u""},
+      {"a b", u"a b"},
+      {"\xC3\xA9", u"\u00E9"},
+      {"价格", u"价格"},
+      {"\xF0\x9F\x98\x80", u"\U0001F600"},      // outside the basic plane: a surrogate pair
+      {"a\x80z", u"a\uFFFDz"},                  // stray continuation byte
+      {"\xE4\xBB", u"\uFFFD\uFFFD"},            // cut short: each byte on its own
+      {"\xC0\xAF", u"\uFFFD\uFFFD"},            // overlong form
+      {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},  // a surrogate written as UTF-8
+      {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // above U+10FFFF
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Utf8ToUtf16(c.utf8), c.utf16) << testing::PrintToString(c.utf8);
+  }
+}
+
+TEST(Utf16ToUtf8, WritesEveryFormAndAQuestionMarkPerLoneSurrogate) {
+  const struct {
+    std::u16string utf16;
+    std::string utf8;
+  } cases[] = {
+      {u"", ""},
+      {u"a\u007F", "a\x7F"},
+      {u"\u0080\u07FF", "\xC2\x80\xDF\xBF"},
+      {u"\u0800价\uFFFF", "\xE0\xA0\x80价\xEF\xBF\xBF"},
+      {u"\U0001F600\U0010FFFF", "\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF"},
+      {std::u16string(1, u'\xD800') + u"x", "?x"},  // a high surrogate without its partner
+      {u"x" + std::u16string(1, u'\xDC00'), "x?"},  // a low surrogate alone
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Utf16ToUtf8(c.utf16), c.utf8) << testing::PrintToString(c.utf8);
+    // What could be written reads back as it was.
+    if (c.utf8.find('?') == std::string::npos) {
+      EXPECT_EQ(Utf8ToUtf16(c.utf8), c.utf16);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace korvelin
