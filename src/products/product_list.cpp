@@ -72,6 +72,14 @@ std::vector<RowId> ProductList::Ids() const {
   return result;
 }
 
+std::vector<std::pair<RowId, ProductEntry>> ProductList::RowsWithIds() const {
+  std::lock_guard lock(mutex_);
+  std::vector<std::pair<RowId, ProductEntry>> result;
+  result.reserve(rows_.size());
+  for (const Row_& row : rows_) result.emplace_back(row.id, row.entry);
+  return result;
+}
+
 std::optional<ProductEntry> ProductList::Row(int index) const {
   std::lock_guard lock(mutex_);
   if (index < 0 || index >= static_cast<int>(rows_.size())) return std::nullopt;
@@ -196,20 +204,18 @@ void ProductList::Replace(std::vector<ProductEntry> rows) {
 
 void ProductList::SetAllMonitored(bool monitored) {
   ProductListListener* listener = nullptr;
-  std::vector<RowId> changed;
+  std::vector<std::pair<RowId, bool>> changed;
   {
     std::lock_guard lock(mutex_);
     for (Row_& row : rows_) {
       if (row.entry.monitored != monitored) {
         row.entry.monitored = monitored;
-        changed.push_back(row.id);
+        changed.emplace_back(row.id, monitored);
       }
     }
     listener = listener_;
   }
-  if (listener) {
-    for (RowId id : changed) listener->MonitoredChanged(id, monitored);
-  }
+  if (listener && !changed.empty()) listener->ManyMonitoredChanged(changed);
 }
 
 void ProductList::InvertMonitored() {
@@ -224,9 +230,7 @@ void ProductList::InvertMonitored() {
     }
     listener = listener_;
   }
-  if (listener) {
-    for (const auto& [id, monitored] : changed) listener->MonitoredChanged(id, monitored);
-  }
+  if (listener && !changed.empty()) listener->ManyMonitoredChanged(changed);
 }
 
 void ProductList::SetListener(ProductListListener* listener) {

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace korvelin {
@@ -51,6 +52,11 @@ class ProductListListener {
   virtual void RowRemoved(int index, RowId id) = 0;
   virtual void CellChanged(RowId id, int column, const std::string& text) = 0;
   virtual void MonitoredChanged(RowId id, bool monitored) = 0;
+  // The check boxes of many rows changed in one command ("全  选", "全不选", "反  选"), in row
+  // order. By default each is told on its own.
+  virtual void ManyMonitoredChanged(const std::vector<std::pair<RowId, bool>>& changes) {
+    for (const auto& [id, monitored] : changes) MonitoredChanged(id, monitored);
+  }
 };
 
 class ProductList {
@@ -58,6 +64,8 @@ class ProductList {
   int Count() const;
   std::vector<ProductEntry> Rows() const;
   std::vector<RowId> Ids() const;
+  // Every row with its id, in order, read in one step.
+  std::vector<std::pair<RowId, ProductEntry>> RowsWithIds() const;
   std::optional<ProductEntry> Row(int index) const;
   std::optional<ProductEntry> RowById(RowId id) const;
   RowId IdAt(int index) const;  // 0 when out of range
