@@ -86,12 +86,37 @@ void ListViewMirror::RowRemoved(int, RowId id) {
   bridge_->Run([this, id] { Remove(id); });
 }
 
-void ListViewMirror::CellChanged(RowId id, int, const std::string&) {
-  bridge_->Run([this, id] { RefreshRow(id); });
+void ListViewMirror::CellChanged(RowId id, int, const std::string&) { QueueRefresh(id); }
+
+void ListViewMirror::MonitoredChanged(RowId id, bool) { QueueRefresh(id); }
+
+void ListViewMirror::QueueRefresh(RowId id) {
+  if (bridge_->OnUiThread()) {
+    RefreshRow(id);
+    return;
+  }
+  bool first = false;
+  {
+    std::lock_guard lock(queuedMutex_);
+    first = queued_.empty();
+    queued_.push_back(id);
+  }
+  if (first && !bridge_->Post([this] { RefreshQueued(); })) {
+    std::lock_guard lock(queuedMutex_);
+    queued_.clear();
+  }
 }
 
-void ListViewMirror::MonitoredChanged(RowId id, bool) {
-  bridge_->Run([this, id] { RefreshRow(id); });
+void ListViewMirror::RefreshQueued() {
+  std::vector<RowId> ids;
+  {
+    std::lock_guard lock(queuedMutex_);
+    ids.swap(queued_);
+  }
+  // A row written twice meanwhile is shown once, with its current cells.
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  for (RowId id : ids) RefreshRow(id);
 }
 
 void ListViewMirror::ManyMonitoredChanged(const std::vector<std::pair<RowId, bool>>& changes) {

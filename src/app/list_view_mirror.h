@@ -17,6 +17,8 @@
 #include <QPointer>
 #include <QTreeWidget>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "app/ui_bridge.h"
 #include "products/product_list.h"
@@ -53,6 +55,14 @@ class ListViewMirror : public ProductListListener {
   void Remove(RowId id);
   void RefreshRow(RowId id);
   void OnItemChanged(QTreeWidgetItem* item, int column);
+
+  // Rows whose cells or tick changed on other threads, waiting to be shown; the first one
+  // into an empty list hands the UI thread one call that shows them all, so a busy monitor
+  // wakes the UI thread once per batch, not once per cell.
+  void QueueRefresh(RowId id);
+  void RefreshQueued();
+  std::mutex queuedMutex_;
+  std::vector<RowId> queued_;
 
   std::shared_ptr<UiBridge> bridge_;
   std::weak_ptr<ProductList> products_;
