@@ -30,16 +30,17 @@
 #include <string>
 #include <vector>
 
+#include "app/app.h"
 #include "app/log_view.h"
 #include "app/main_window.h"
 #include "app/text_convert.h"
 #include "common/code_page.h"
 #include "common/files.h"
-#include "monitor/loopback_page_server.h"
 #include "monitor/marketplace.h"
 #include "net/page_fetcher.h"
 #include "products/list_file.h"
 #include "products/product_store.h"
+#include "support/loopback_page_server.h"
 
 namespace korvelin {
 namespace {
@@ -133,7 +134,7 @@ std::string ListText() {
 }
 
 // The check entries in the activity log so far: each finished check writes one.
-std::uint64_t FinishedChecks(MainWindow& window) {
+std::uint64_t FinishedChecks(QWidget& window) {
   static const std::string kMarker = Ansi(" ---- 耗时:");
   const std::string text = window.findChild<LogView*>(U("编辑框日志"))->Text();
   std::uint64_t count = 0;
@@ -149,11 +150,12 @@ void BM_WindowLag(benchmark::State& state) {
   QTemporaryDir folder;
   const std::string directory = ToAnsi(folder.path());
   WriteFileBytes(ProductListFilePath(directory), ListText());
-  MainWindowOptions options;
+  AppOptions options;
   options.useTray = false;
   options.mailServer = MailServer{"127.0.0.1", 9};
-  MainWindow window(options);
-  window.Start(directory);
+  App app(options);
+  app.Start(directory);
+  QWidget& window = app.Window();
   std::map<std::string, std::string> hosts;
   for (const char* country :
        {"中国", "德国", "日本", "美国", "加拿大", "英国", "法国", "意大利", "荷兰"}) {
@@ -167,7 +169,7 @@ void BM_WindowLag(benchmark::State& state) {
       return;
     }
   }
-  window.Context()->marketplaces = marketplaces;
+  app.Context()->marketplaces = marketplaces;
   window.show();
   while (!window.windowHandle() || !window.windowHandle()->isExposed())
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
@@ -195,7 +197,7 @@ void BM_WindowLag(benchmark::State& state) {
     }
   }
   if (busy) window.findChild<QAbstractButton*>(U("按钮停止监控"))->click();
-  window.Shutdown();
+  app.Shutdown();
   QCoreApplication::processEvents();
 }
 

@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 
+#include "app/app.h"
 #include "app/list_commands.h"
 #include "app/main_window.h"
 #include "app/text_convert.h"
@@ -55,20 +56,20 @@ class Program {
   explicit Program(int rows) {
     const std::string directory = ToAnsi(folder_.path());
     if (rows != 17) WriteFileBytes(ProductListFilePath(directory), ListText(rows));
-    MainWindowOptions options;
+    AppOptions options;
     options.useTray = false;
     options.mailServer = MailServer{"127.0.0.1", 9};  // nothing listens: refused at once
-    window_ = std::make_unique<MainWindow>(options);
-    window_->Start(directory);
-    window_->show();
-    WaitUntilShown(*window_);
+    app_ = std::make_unique<App>(options);
+    app_->Start(directory);
+    app_->Window().show();
+    WaitUntilShown(app_->Window());
   }
-  ~Program() { window_->Shutdown(); }
+  ~Program() { app_->Shutdown(); }
 
-  MainWindow& Window() { return *window_; }
-  ListCommands& Commands() { return *window_->Commands(); }
-  QTreeWidget& View() { return *window_->findChild<QTreeWidget*>(U("超级列表框监控列表")); }
-  void Click(const char* button) { window_->findChild<QAbstractButton*>(U(button))->click(); }
+  QWidget& Window() { return app_->Window(); }
+  ListCommands& Commands() { return *app_->Commands(); }
+  QTreeWidget& View() { return *Window().findChild<QTreeWidget*>(U("超级列表框监控列表")); }
+  void Click(const char* button) { Window().findChild<QAbstractButton*>(U(button))->click(); }
 
   static void WaitUntilShown(QWidget& window) {
     while (!window.windowHandle() || !window.windowHandle()->isExposed())
@@ -83,7 +84,7 @@ class Program {
 
  private:
   QTemporaryDir folder_;
-  std::unique_ptr<MainWindow> window_;
+  std::unique_ptr<App> app_;
 };
 
 void BM_StartUp(benchmark::State& state) {
