@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/widget_handles.h"
+#include "common/ports.h"
 
 class QAction;
 class QMenu;
@@ -34,7 +35,7 @@ class MainWindow : public QWidget {
   void PrepareTrayMenu();  // exactly one of "显示" / "隐藏", and "退出"
   QMenu* TrayMenu() const { return trayMenu_; }
   QSystemTrayIcon* TrayIcon() const { return tray_; }
-  bool ShowTrayBalloon(const std::string& title, const std::string& message, int iconKind,
+  bool ShowTrayBalloon(const std::string& title, const std::string& message, BalloonIcon icon,
                        int displayMilliseconds);
 
   // The first shutdown step: the tray icon goes and no balloon is shown any more; a
