@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/pumped_wait.h"
 #include "common/files.h"
@@ -10,6 +11,8 @@
 #include "monitor/page_fetcher.h"
 
 int main(int argc, char** argv) {
+  // --help and --version answer on standard output, without a display.
+  if (const auto code = korvelin::AnswerInfoArguments(argc, argv, stdout)) return *code;
   korvelin::InitHttp();
   QApplication app(argc, argv);
   // The window hides to the tray and message boxes come and go; only the shutdown steps end
