@@ -25,7 +25,7 @@ if [[ "${1:-}" != --inside ]]; then
     echo "0 passed, 1 failed"
     exit 1
   fi
-  for tool in unshare Xvfb trayer xdotool xwininfo import ip iconv timeout; do
+  for tool in unshare Xvfb trayer openbox xdotool xwininfo xprop import ip iconv timeout cmake; do
     if ! command -v "$tool" >/dev/null; then
       echo "e2e: $tool is missing (scripts/setup installs it)"
       echo "0 passed, 1 failed"
@@ -59,6 +59,7 @@ fi
 binary=$2
 tests_dir=$3
 source_dir=$4
+build_dir=$(dirname "$tests_dir")
 out_dir=$tests_dir/e2e
 mkdir -p "$out_dir"
 work=$(mktemp -d /tmp/korvelin-e2e.XXXXXX)
@@ -127,7 +128,7 @@ start_namespace_env() {
   unset DBUS_SESSION_BUS_ADDRESS SESSION_MANAGER WAYLAND_DISPLAY
   export XDG_RUNTIME_DIR=$work/runtime HOME=$work/home LANG=C.UTF-8 LC_ALL=C.UTF-8
   export QT_QPA_PLATFORM=xcb
-  unset XDG_CURRENT_DESKTOP DESKTOP_SESSION BROWSER DEFAULT_BROWSER
+  unset XDG_CURRENT_DESKTOP DESKTOP_SESSION BROWSER DEFAULT_BROWSER XDG_DATA_HOME XDG_CONFIG_HOME
   mkdir -p "$XDG_RUNTIME_DIR" "$HOME" "$work/bin"
   chmod 700 "$XDG_RUNTIME_DIR"
   # The desktop's opener, as the program finds it on PATH: it only records what it was given.
@@ -165,8 +166,28 @@ new_folder() {
 start_app() {
   local dir=$1
   [[ -e "$dir/korvelin" ]] || cp "$binary" "$dir/korvelin"
-  (cd "$work/elsewhere" && PATH="$work/bin:$PATH" exec "$dir/korvelin") >"$logs/$2.log" 2>&1 &
+  launch "$dir/korvelin" "$2"
+}
+
+# launch <program> <log name> [VAR=value...]: starts the program from another working
+# directory, with the stand-in xdg-open first on PATH and the given environment.
+launch() {
+  local program=$1 log=$2
+  shift 2
+  (cd "$work/elsewhere" && exec env PATH="$work/bin:$PATH" "$@" "$program") >"$logs/$log.log" 2>&1 &
   app_pid=$!
+}
+
+# install_prefix: installs the build into $prefix once (cmake --install) and mounts it
+# read-only, as a program under /usr is.
+prefix=""
+install_prefix() {
+  prefix=$work/prefix
+  if [[ ! -e "$prefix/bin/korvelin" ]]; then
+    cmake --install "$build_dir" --prefix "$prefix" >"$logs/install.log" 2>&1 || return 1
+    mount --bind "$prefix" "$prefix" && mount -o remount,ro,bind "$prefix" || return 1
+    ro_mounts+=("$prefix")
+  fi
 }
 
 app_alive() { [[ -n "$app_pid" ]] && kill -0 "$app_pid" 2>/dev/null; }
@@ -635,6 +656,144 @@ case_add_product() {
     same_bytes "$dir/$list_name" "$work/expected_added.txt"
   expect "add product: the program is still running" app_alive
   stop_app
+}
+
+case_installed() {
+  say "# the installed program: a read-only prefix and a new user"
+  local wid home=$work/home-installed data class wanted
+  if ! install_prefix; then
+    fail "installed: cmake --install into a prefix ($(tail -n 3 "$logs/install.log"))"
+    return
+  fi
+  expect "installed: the prefix refuses writes" bash -c "! touch '$prefix/bin/probe' 2>/dev/null"
+  expect "installed: --version prints the version and ends" \
+    bash -c "[[ \"\$(timeout 10 '$prefix/bin/korvelin' --version)\" =~ ^korvelin\ [0-9.]+$ ]]"
+  expect "installed: --help prints the usage and ends" \
+    bash -c "timeout 10 '$prefix/bin/korvelin' --help | grep -q '^Usage: korvelin'"
+  rm -rf "$home"
+  mkdir -p "$home"
+  data=$home/.local/share/korvelin
+  launch "$prefix/bin/korvelin" installed HOME="$home"
+  main_window "installed" || return
+  pass "installed: the main window appears"
+  settle
+  expected_default_list >"$work/expected_default.txt"
+  expect "installed: the 674-byte built-in list appears in ~/.local/share/korvelin" bash -c "
+    [[ \$(stat -c %s '$work/expected_default.txt') == 674 ]] &&
+    cmp -s '$data/$list_name' '$work/expected_default.txt'"
+  [[ -e "$data/$list_name" ]] || say "#  $home holds: $(cd "$home" && find . | tr '\n' ' ')"
+  class=$(xprop -id "$wid" WM_CLASS 2>/dev/null | sed -n 's/.*= "[^"]*", "\([^"]*\)"$/\1/p')
+  wanted=$(sed -n 's/^StartupWMClass=//p' "$prefix"/share/applications/*.desktop)
+  expect "installed: the window's WM class ($class) is the desktop file's StartupWMClass" \
+    test -n "$class" -a "$class" == "$wanted"
+  expect "installed: the program is still running" app_alive
+  stop_app
+}
+
+case_portable_lf_utf8() {
+  say "# a list written by a Linux editor (UTF-8, LF) beside a portable copy"
+  local dir wid
+  dir=$(new_folder portable)
+  printf '%s\n' '爱他美1----B00D8V0972----60----德国' 'Milk A----B0TEST1234----12.5----日本' \
+    '喜宝有机2----B0084CRNBA----38----英国' >"$dir/$list_name"
+  start_app "$dir" portable_lf_utf8
+  main_window "portable list" || return
+  settle
+  printf '%s\r\n' '爱他美1----B00D8V0972----60----德国' 'Milk A----B0TEST1234----12.5----日本' \
+    '喜宝有机2----B0084CRNBA----38----英国' | iconv -f UTF-8 -t CP936 >"$work/expected_portable.txt"
+  expect "portable list: no message box" bash -c "! xdotool search --onlyvisible --name '$box_title' >/dev/null 2>&1"
+  expect "portable list: the three rows load and are saved back in code page 936 with CR LF" \
+    same_bytes "$dir/$list_name" "$work/expected_portable.txt"
+  expect "portable list: the program is still running" app_alive
+  stop_app
+}
+
+# tray_point: the middle of the tray, which holds only our icon; sets x and y.
+tray_point() {
+  local tray X Y WIDTH HEIGHT
+  tray=$(tray_window) || return 1
+  eval "$(xdotool getwindowgeometry --shell "$tray" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
+  x=$((X + WIDTH / 2))
+  y=$((Y + HEIGHT / 2))
+}
+
+# tray_menu_first: opens the tray menu and picks its first item (隐藏 while the window is
+# shown, 显示 while it is hidden).
+tray_menu_first() {
+  xdotool mousemove "$x" "$y" click 3
+  sleep 0.7
+  xdotool key --clearmodifiers Down Return
+}
+
+main_hidden() { ! xdotool search --onlyvisible --name "$title_pattern" >/dev/null 2>&1; }
+main_count() { xdotool search --onlyvisible --name "$title_pattern" 2>/dev/null | wc -l; }
+
+case_second_start() {
+  say "# a second start of the same list brings the first window back and ends"
+  local dir wid first rc x y
+  dir=$(new_folder second)
+  start_app "$dir" second_start_first
+  main_window "second start" || return
+  settle
+  first=$app_pid
+  if ! wait_for 5 tray_has_icon || ! tray_point; then
+    fail "second start: the tray icon is there"
+    stop_app
+    return
+  fi
+  tray_menu_first
+  expect "second start: 隐藏 hides the first window" wait_for 5 main_hidden
+  (cd "$work/elsewhere" && timeout 20 "$dir/korvelin") >"$logs/second_start_second.log" 2>&1
+  rc=$?
+  expect "second start: the second program ends by itself, status 0 (was $rc)" test "$rc" == 0
+  expect "second start: the first window is shown again" wait_for 5 window_shown "$title_pattern"
+  sleep 1
+  expect "second start: exactly one main window" test "$(main_count)" == 1
+  expect "second start: the first program is still running" kill -0 "$first"
+  stop_app
+}
+
+case_tray_openbox() {
+  say "# the tray double-click under a window manager (openbox)"
+  local dir wid x y round ok=1 wm
+  openbox --sm-disable >"$logs/openbox.log" 2>&1 &
+  wm=$!
+  helper_pids+=("$wm")
+  if ! wait_for 10 bash -c 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"'; then
+    fail "openbox: the window manager runs"
+    return
+  fi
+  dir=$(new_folder openbox)
+  start_app "$dir" tray_openbox
+  main_window "openbox tray" || { kill "$wm"; return; }
+  settle
+  if ! wait_for 5 tray_has_icon || ! tray_point; then
+    fail "openbox tray: the icon is in the tray"
+    stop_app
+    kill "$wm"
+    return
+  fi
+  for round in 1 2 3 4 5; do
+    xdotool mousemove "$x" "$y" click --repeat 2 --delay 100 1
+    # Hidden, and still hidden a moment later (no late state change brings it back).
+    if ! wait_for 5 main_hidden || ! { sleep 1; main_hidden; }; then
+      fail "openbox tray: double-click $round hides the window"
+      ok=0
+      break
+    fi
+    xdotool mousemove "$x" "$y" click --repeat 2 --delay 100 1
+    # Shown, and still shown a moment later (it must not flash and hide again).
+    if ! wait_for 5 window_shown "$title_pattern" || ! { sleep 1; window_shown "$title_pattern"; }; then
+      fail "openbox tray: double-click $round shows the window and it stays"
+      ok=0
+      break
+    fi
+  done
+  (( ok )) && pass "openbox tray: five double-clicks hide and five show the window, each for good"
+  expect "openbox tray: the program is still running" app_alive
+  stop_app
+  kill "$wm" 2>/dev/null
+  wait "$wm" 2>/dev/null
 }
 
 # ------------------------------------------------------------------------------------------
