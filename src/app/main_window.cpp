@@ -523,6 +523,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::ShowMainWindow() {
+  // The platform never saw the minimised state of a window hidden to the tray (HideToTray),
+  // so clearing it here only changes the widget's flag and show() maps a normal window.
   setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
   show();
   raise();
@@ -537,8 +539,16 @@ void MainWindow::HideMainWindow() {
     UpdateWindowFlags();
     return;
   }
+  HideToTray();
+}
+
+void MainWindow::HideToTray() {
   hide();
-  setWindowState(windowState() | Qt::WindowMinimized);
+  // The minimised state of a hidden window is the widget's flag only. Asking the platform
+  // for it (setWindowState) sends the window manager a minimise request and marks the
+  // hidden window iconic; the window manager then minimised the window again as soon as it
+  // was shown, and the minimise handler hid it: a double-click showed it only for a flash.
+  overrideWindowState(windowState() | Qt::WindowMinimized);
   UpdateWindowFlags();
 }
 
@@ -615,7 +625,7 @@ void MainWindow::changeEvent(QEvent* event) {
     // A minimised window goes to the tray: no window, no taskbar button.
     if (isMinimized() && isVisible() && options_.useTray && !shutDown_) {
       QTimer::singleShot(0, this, [this] {
-        if (isMinimized()) hide();
+        if (isMinimized() && isVisible()) HideToTray();
         UpdateWindowFlags();
       });
     }

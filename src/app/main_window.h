@@ -96,6 +96,7 @@ class MainWindow : public QWidget, private SchedulerControls {
   void BuildPage0(QWidget* canvas);
   void BuildPage1(QWidget* canvas);
   void BuildTray();
+  void HideToTray();
   void BindSettings();
   void BuildContext();
   void PlaceCanvases();
