@@ -8,7 +8,7 @@
 #include "app/pumped_wait.h"
 #include "common/files.h"
 #include "common/utilities.h"
-#include "monitor/page_fetcher.h"
+#include "net/page_fetcher.h"
 
 int main(int argc, char** argv) {
   // --help and --version answer on standard output, without a display.
