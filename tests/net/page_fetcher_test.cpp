@@ -3,12 +3,8 @@
 // the address, cookie and header rules as tables.
 #include "net/page_fetcher.h"
 
-#include <arpa/inet.h>
 #include <curl/curl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <string>
@@ -16,6 +12,8 @@
 #include <vector>
 
 #include "support/fake_marketplace.h"
+#include "support/http_request.h"
+#include "support/loopback_page_server.h"
 
 namespace korvelin {
 namespace {
@@ -200,47 +198,21 @@ TEST_F(PageFetcherTest, ASlowServerBeyondTheTimeOutGivesAnEmptyBody) {
 // time, `gapMs` apart: a slow line that never stalls.
 class TricklingServer {
  public:
-  TricklingServer(std::string body, int gapMs) {
-    listener_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
-    listen(listener_, 1);
-    port_ = ntohs(addr.sin_port);
-    thread_ = std::thread([this, body = std::move(body), gapMs] {
-      const int connection = accept(listener_, nullptr, nullptr);
-      if (connection < 0) return;
-      std::string request;
-      char buffer[4096];
-      while (request.find("\r\n\r\n") == std::string::npos) {
-        const ssize_t got = recv(connection, buffer, sizeof buffer, 0);
-        if (got <= 0) break;
-        request.append(buffer, static_cast<std::size_t>(got));
-      }
-      const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
-                               "\r\nConnection: close\r\n\r\n";
-      bool open = send(connection, head.data(), head.size(), MSG_NOSIGNAL) > 0;
-      for (std::size_t i = 0; open && i < body.size(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
-        open = send(connection, body.data() + i, 1, MSG_NOSIGNAL) > 0;
-      }
-      close(connection);
-    });
-  }
-  ~TricklingServer() {
-    shutdown(listener_, SHUT_RDWR);
-    thread_.join();
-    close(listener_);
-  }
-  std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
+  TricklingServer(std::string body, int gapMs)
+      : server_([body = std::move(body), gapMs](testing::Connection& c) {
+          testing::HttpRequest request;
+          if (!testing::ReadHttpRequest(c, request)) return;
+          bool open = c.Write("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
+                              "\r\nConnection: close\r\n\r\n");
+          for (std::size_t i = 0; open && i < body.size(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
+            open = c.Write(body.substr(i, 1));
+          }
+        }) {}
+  std::string Url() const { return "http://127.0.0.1:" + std::to_string(server_.Port()) + "/"; }
 
  private:
-  int listener_ = -1;
-  int port_ = 0;
-  std::thread thread_;
+  testing::LoopbackServer server_;
 };
 
 TEST(PageFetcherTimeOut, BoundsEachWaitNotTheWholeTransfer) {
@@ -253,15 +225,7 @@ TEST(PageFetcherTimeOut, BoundsEachWaitNotTheWholeTransfer) {
 
 TEST_F(PageFetcherTest, FailuresGiveAnEmptyBodyFromBothRoutines) {
   // A port nobody listens on.
-  int probe = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  ASSERT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  ASSERT_EQ(getsockname(probe, reinterpret_cast<sockaddr*>(&addr), &len), 0);
-  close(probe);
-  const std::string closedPort = "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/";
+  const std::string closedPort = "http://" + testing::ClosedHostPort() + "/";
 
   const std::string addresses[] = {
       closedPort,
@@ -288,15 +252,7 @@ TEST_F(PageFetcherTest, FailuresGiveAnEmptyBodyFromBothRoutines) {
 // The result forms keep why a request ended as it did; the plain routines give the same
 // body.
 TEST_F(PageFetcherTest, ResultFormsKeepTheCause) {
-  int probe = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  ASSERT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  ASSERT_EQ(getsockname(probe, reinterpret_cast<sockaddr*>(&addr), &len), 0);
-  close(probe);
-  const std::string closedPort = "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/";
+  const std::string closedPort = "http://" + testing::ClosedHostPort() + "/";
 
   struct Case {
     std::string address;
