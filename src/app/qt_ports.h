@@ -9,16 +9,19 @@
 
 #include "app/ui_bridge.h"
 #include "common/ports.h"
+#include "monitor/monitor_scheduler.h"
 #include "notify/mail_notifier.h"
 
 class QAbstractButton;
 class QPushButton;
 class QCheckBox;
+class QLabel;
 
 namespace korvelin {
 
 class LogView;
 class AlarmPlayer;
+class PeriodTimer;
 
 class QtActivityLog : public ActivityLog {
  public:
@@ -46,7 +49,7 @@ class QtDesktop : public Desktop {
   bool IsMainWindowActive() override { return active_.load(); }
   void ShowMessage(const std::string& text, const std::string& title) override;
 
-  // Written by the main window on the UI thread.
+  // Written on the UI thread from the main window's flag signals (App).
   void SetWindowFlags(bool visible, bool minimised) {
     visible_ = visible;
     minimised_ = minimised;
@@ -75,6 +78,26 @@ class QtMailControls : public MailControls {
   QPointer<QPushButton> connect_;
   QPointer<QPushButton> test_;
   QPointer<QCheckBox> mailAlerts_;
+};
+
+// The scheduler's controls: the tick and sweep timers, the start and stop buttons and the
+// running count label. The scheduler calls them on the UI thread only.
+class QtSchedulerControls : public SchedulerControls {
+ public:
+  QtSchedulerControls(QPushButton* startButton, QPushButton* stopButton, QLabel* runningCount,
+                      PeriodTimer& tickTimer, PeriodTimer& sweepTimer);
+  void SetTickTimerPeriod(int milliseconds) override;
+  void SetSweepTimerPeriod(int milliseconds) override;
+  void SetStartEnabled(bool enabled) override;
+  void SetStopEnabled(bool enabled) override;
+  void SetRunningCountCaption(const std::string& caption) override;
+
+ private:
+  QPointer<QPushButton> start_;
+  QPointer<QPushButton> stop_;
+  QPointer<QLabel> runningCount_;
+  PeriodTimer& tickTimer_;
+  PeriodTimer& sweepTimer_;
 };
 
 // The address as a URL: a web address as it is, a file path as a local file URL.

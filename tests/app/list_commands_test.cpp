@@ -252,5 +252,58 @@ TEST_F(ListCommandsTest, OpenLinkOpensTheProductPageOfTheRowsMarketplace) {
   }
 }
 
+// The error output of the code under test, collected while the object lives.
+class ErrorOutput {
+ public:
+  ErrorOutput() {
+    lines_ = &lines;
+    previous_ =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+          if (type == QtCriticalMsg) lines_->push_back(text);
+        });
+  }
+  ~ErrorOutput() {
+    qInstallMessageHandler(previous_);
+    lines_ = nullptr;
+  }
+  std::vector<QString> lines;
+
+ private:
+  static inline std::vector<QString>* lines_ = nullptr;
+  QtMessageHandler previous_;
+};
+
+TEST_F(ListCommandsTest, AMissingListButtonIsReportedByNameAndTheOthersStillWork) {
+  QWidget holder;
+  QPushButton* ListButtons::*const members[] = {&ListButtons::importList, &ListButtons::addOne,
+                                                &ListButtons::clear,      &ListButtons::exportList,
+                                                &ListButtons::checkAll,   &ListButtons::uncheckAll,
+                                                &ListButtons::invert};
+  const char* names[] = {"按钮导入产品", "按钮加入一个产品", "按钮清空产品列表", "按钮导出产品列表",
+                         "按钮全选",     "按钮全不选",       "按钮反选"};
+  ListButtons full;
+  for (auto member : members) full.*member = new QPushButton(&holder);
+  for (int missing = 0; missing < 7; ++missing) {
+    SCOPED_TRACE(names[missing]);
+    ListButtons buttons = full;
+    buttons.*members[missing] = nullptr;
+    ListCommands commands(&View(), list_, std::make_shared<const MarketplaceTable>(), desktop_, ui_,
+                          directory_, &window_);
+    ErrorOutput errors;
+    EXPECT_FALSE(commands.ConnectControls(buttons));
+    ASSERT_EQ(errors.lines.size(), 1u);
+    EXPECT_TRUE(errors.lines[0].contains(Q(names[missing]))) << errors.lines[0].toStdString();
+  }
+  // With every button present nothing is reported, and the buttons drive the commands.
+  FillThree(*list_);
+  ListCommands commands(&View(), list_, std::make_shared<const MarketplaceTable>(), desktop_, ui_,
+                        directory_, &window_);
+  ErrorOutput errors;
+  EXPECT_TRUE(commands.ConnectControls(full));
+  EXPECT_TRUE(errors.lines.empty());
+  full.checkAll->click();
+  EXPECT_EQ(list_->MonitoredIds().size(), 3u);
+}
+
 }  // namespace
 }  // namespace korvelin::test

@@ -182,14 +182,20 @@ class ListCommandsFixture : public ::testing::Test {
                   directory_, &window_) {
     list_->SetListener(&mirror_);
     auto* layout = new QVBoxLayout(&window_);
-    for (const char* name : {"按钮导入产品", "按钮加入一个产品", "按钮清空产品列表",
-                             "按钮导出产品列表", "按钮全选", "按钮全不选", "按钮反选"}) {
-      auto* button = new QPushButton(Q(name), &window_);
-      button->setObjectName(Q(name));
-      layout->addWidget(button);
+    ListButtons buttons;
+    for (auto [handle, name] : {std::pair{&buttons.importList, "按钮导入产品"},
+                                {&buttons.addOne, "按钮加入一个产品"},
+                                {&buttons.clear, "按钮清空产品列表"},
+                                {&buttons.exportList, "按钮导出产品列表"},
+                                {&buttons.checkAll, "按钮全选"},
+                                {&buttons.uncheckAll, "按钮全不选"},
+                                {&buttons.invert, "按钮反选"}}) {
+      *handle = new QPushButton(Q(name), &window_);
+      (*handle)->setObjectName(Q(name));
+      layout->addWidget(*handle);
     }
     layout->addWidget(view_);
-    commands_.ConnectControls(&window_);
+    EXPECT_TRUE(commands_.ConnectControls(buttons));
     ModifyMode() = 0;  // as at start-up
     window_.resize(520, 640);
     window_.show();
