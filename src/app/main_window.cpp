@@ -17,6 +17,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
+#include <vector>
 
 #include "app/list_view_mirror.h"
 #include "app/log_view.h"
@@ -187,6 +188,7 @@ MainWindow::MainWindow(bool useTray) : QWidget(nullptr), useTray_(useTray) {
   BuildPage1(canvas_[1]);
 
   ConnectSettingHandlers();
+  SetReadingTabOrder();
   BuildTray();
   PlaceCanvases();
 
@@ -313,6 +315,23 @@ void MainWindow::BuildPage1(QWidget* c) {
                              {21, 179, 227, 31},
                              true,
                              false});
+}
+
+void MainWindow::SetReadingTabOrder() {
+  // Each page as it is read: the settings on the left row by row, left to right, then the
+  // list's buttons and the list on the right; page 1 the mail box row by row.
+  const MonitorPage& m = monitor_;
+  const ListButtons& b = m.listButtons;
+  const MailPage& p = mail_;
+  const std::vector<std::vector<QWidget*>> pages = {
+      {m.sound, m.mailAlerts, m.openPage, m.balloon,        m.sms,    m.phone,       m.frequency,
+       m.start, m.stop,       m.timeout,  m.timeoutSeconds, m.log,    b.importList,  b.addOne,
+       b.clear, b.exportList, b.checkAll, b.uncheckAll,     b.invert, m.productList, m.ledgerBox},
+      {p.sender, p.password, p.showPassword, p.recipient, p.connectButton, p.testButton},
+  };
+  for (const std::vector<QWidget*>& order : pages) {
+    for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+  }
 }
 
 void MainWindow::BuildTray() {

@@ -58,6 +58,7 @@ class MainWindow : public QWidget {
   void BuildPage0(QWidget* canvas);
   void BuildPage1(QWidget* canvas);
   void ConnectSettingHandlers();
+  void SetReadingTabOrder();
   void BuildTray();
   void HideToTray();
   void PlaceCanvases();
