@@ -134,6 +134,9 @@ void ListCommands::AddOne() {
   {
     ProductDialog dialog(
         list_, 0, [this] { Save(); }, listView_, dialogParent_);
+    // Modal to the main window only: the tray icon and its menu stay usable, so a window
+    // minimised meanwhile can always be brought back.
+    dialog.setWindowModality(Qt::WindowModal);
     dialog.exec();
   }
   ui_.ProcessPendingEvents();
