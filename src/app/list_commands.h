@@ -73,6 +73,10 @@ class ListCommands : public QObject {
   void DeleteProduct();  // "删除这个产品": asks, removes the selected row, saves
   void Modify();         // "修改": the product dialog, non-modal, on the selected row
 
+ protected:
+  // Delete on the list view.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   RowId SelectedRow() const;
   void Save();

@@ -803,7 +803,7 @@ start_namespace_env
 # KORVELIN_E2E_CASES (a space-separated list such as "first_start monitoring") runs only
 # those cases; by default all of them run.
 all_cases=(namespace first_start read_only_folder empty_list_file tray monitoring alert_mail add_product
-           tray_openbox)
+           second_start tray_openbox)
 for name in ${KORVELIN_E2E_CASES:-${all_cases[*]}}; do
   "case_$name"
 done
