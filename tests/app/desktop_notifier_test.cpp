@@ -13,7 +13,7 @@
 
 #include "desktop_notifier_test.h"
 
-namespace korvelin::test {
+namespace korvelin::testing {
 namespace {
 
 // A private session bus: a dbus-daemon of its own for the test.
@@ -84,4 +84,4 @@ TEST(DesktopNotifier, ANoticeReachesTheNotificationService) {
 }
 
 }  // namespace
-}  // namespace korvelin::test
+}  // namespace korvelin::testing

@@ -7,7 +7,7 @@
 #include <QVariantMap>
 #include <vector>
 
-namespace korvelin::test {
+namespace korvelin::testing {
 
 class FakeNotifications : public QObject {
   Q_OBJECT
@@ -33,4 +33,4 @@ class FakeNotifications : public QObject {
   }
 };
 
-}  // namespace korvelin::test
+}  // namespace korvelin::testing

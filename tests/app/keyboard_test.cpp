@@ -13,7 +13,7 @@
 #include "app/main_window.h"
 #include "list_test_fixture.h"
 
-namespace korvelin::test {
+namespace korvelin::testing {
 namespace {
 
 using ListKeyboardTest = ListCommandsFixture;
@@ -129,4 +129,4 @@ TEST_F(WindowKeyboardTest, TabFollowsTheReadingOrderOfEachPage) {
 }
 
 }  // namespace
-}  // namespace korvelin::test
+}  // namespace korvelin::testing

@@ -10,7 +10,7 @@
 #include "app/product_dialog.h"
 #include "list_test_fixture.h"
 
-namespace korvelin::test {
+namespace korvelin::testing {
 namespace {
 
 using ProductDialogRulesTest = ListCommandsFixture;
@@ -152,4 +152,4 @@ TEST_F(ProductDialogRulesTest, EnterInAnyBoxConfirms) {
 }
 
 }  // namespace
-}  // namespace korvelin::test
+}  // namespace korvelin::testing

@@ -12,7 +12,7 @@
 
 #include "tray_kind_test.h"
 
-namespace korvelin::test {
+namespace korvelin::testing {
 namespace {
 
 TEST(TrayKind, WhichActivationsToggleTheWindow) {
@@ -74,4 +74,4 @@ TEST(TrayKind, AStatusNotifierWatcherWithAHostIsAStatusNotifierTray) {
 }
 
 }  // namespace
-}  // namespace korvelin::test
+}  // namespace korvelin::testing

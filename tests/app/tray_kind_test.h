@@ -4,7 +4,7 @@
 #include <QObject>
 #include <atomic>
 
-namespace korvelin::test {
+namespace korvelin::testing {
 
 class FakeWatcher : public QObject {
   Q_OBJECT
@@ -16,4 +16,4 @@ class FakeWatcher : public QObject {
   bool HostRegistered() const { return host; }
 };
 
-}  // namespace korvelin::test
+}  // namespace korvelin::testing

@@ -9,7 +9,7 @@
 #include "app/product_dialog.h"
 #include "list_test_fixture.h"
 
-namespace korvelin::test {
+namespace korvelin::testing {
 namespace {
 
 using AddDialogReachTest = ListCommandsFixture;
@@ -54,4 +54,4 @@ TEST(TrayReachTest, TheTrayMenuBelongsToNoWindowAndDialogsComeBackWithTheWindow)
 }
 
 }  // namespace
-}  // namespace korvelin::test
+}  // namespace korvelin::testing
