@@ -152,7 +152,7 @@ void ListCommands::Export() {
   const std::string text = EncodeProductList(list_->Rows());
 
   QFileDialog dialog(dialogParent_);
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  // The desktop's own file dialog where it has one, opening in the list's folder.
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setDirectory(ToQString(programDirectory_));
