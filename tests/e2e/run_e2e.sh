@@ -142,16 +142,29 @@ start_namespace_env() {
   if ! wait_for 15 test -s "$work/display"; then fail "Xvfb starts"; exit 1; fi
   export DISPLAY=:$(head -n 1 "$work/display")
   # trayer is an XEmbed system tray; with it the program has a notification area.
-  trayer --edge bottom --align right --widthtype request --height 24 --SetDockType true \
-    --transparent false >"$logs/trayer.log" 2>&1 &
-  helper_pids+=($!)
-  if ! wait_for 15 tray_window >/dev/null; then fail "trayer starts"; exit 1; fi
+  if ! start_tray; then fail "trayer starts"; exit 1; fi
   sleep 0.5
   tray_base=$(tray_window_count)
   say "#  display $DISPLAY, tray window $(tray_window) with $tray_base windows inside"
 }
 
 tray_window() { xdotool search --classname panel 2>/dev/null | head -n 1 | grep .; }
+
+# start_tray / stop_tray: the XEmbed system tray (trayer), as a desktop's panel starts and
+# stops it.
+tray_pid=""
+start_tray() {
+  trayer --edge bottom --align right --widthtype request --height 24 --SetDockType true \
+    --transparent false >>"$logs/trayer.log" 2>&1 &
+  tray_pid=$!
+  helper_pids+=("$tray_pid")
+  wait_for 15 tray_window >/dev/null
+}
+stop_tray() {
+  kill "$tray_pid" 2>/dev/null
+  wait "$tray_pid" 2>/dev/null
+  wait_for 5 bash -c '! xdotool search --classname panel >/dev/null 2>&1'
+}
 
 # new_folder <name>: an empty folder for one case.
 new_folder() {
@@ -753,6 +766,29 @@ case_second_start() {
   stop_app
 }
 
+case_late_tray() {
+  say "# a tray that appears after the program, and one that goes away"
+  local dir wid x y
+  stop_tray
+  dir=$(new_folder late_tray)
+  start_app "$dir" late_tray
+  main_window "late tray" || { start_tray; return; }
+  settle
+  start_tray
+  expect "late tray: the icon comes into a tray started after the program" wait_for 10 tray_has_icon
+  if tray_point; then
+    xdotool mousemove "$x" "$y" click --repeat 2 --delay 100 1
+    expect "late tray: a double-click on it hides the window" wait_for 5 main_hidden
+  fi
+  stop_tray
+  expect "late tray: when the tray goes away, the hidden window comes back" \
+    wait_for 10 window_shown "$title_pattern"
+  start_tray
+  expect "late tray: the icon comes back with the tray" wait_for 10 tray_has_icon
+  expect "late tray: the program is still running" app_alive
+  stop_app
+}
+
 case_tray_openbox() {
   say "# the tray double-click under a window manager (openbox)"
   local dir wid x y round ok=1 wm
@@ -803,7 +839,7 @@ start_namespace_env
 # KORVELIN_E2E_CASES (a space-separated list such as "first_start monitoring") runs only
 # those cases; by default all of them run.
 all_cases=(namespace first_start read_only_folder empty_list_file tray monitoring alert_mail add_product
-           second_start tray_openbox)
+           second_start late_tray tray_openbox)
 for name in ${KORVELIN_E2E_CASES:-${all_cases[*]}}; do
   "case_$name"
 done
