@@ -14,6 +14,7 @@
 #include "app/list_commands.h"
 #include "app/list_view_mirror.h"
 #include "app/main_window.h"
+#include "app/price_charts.h"
 #include "app/product_dialog.h"
 #include "app/qt_list_file_ui.h"
 #include "app/qt_ports.h"
@@ -71,9 +72,9 @@ void App::BuildContext() {
   context->ledger = std::make_shared<AlertLedger>();
   desktop_ = std::make_shared<QtDesktop>(
       bridge_,
-      [window = QPointer<MainWindow>(window_.get())](const std::string& title,
-                                                     const std::string& message, int kind, int ms) {
-        return window && window->ShowTrayBalloon(title, message, kind, ms);
+      [window = QPointer<MainWindow>(window_.get())](
+          const std::string& title, const std::string& message, BalloonIcon icon, int ms) {
+        return window && window->ShowTrayBalloon(title, message, icon, ms);
       },
       &player_);
   context->desktop = desktop_;
@@ -190,6 +191,13 @@ void App::Start(const std::string& programDirectory) {
                                              context_->marketplaces, *desktop_, *listFileUi_,
                                              programDirectory, window_.get());
   commands_->ConnectControls(window_->Monitor().listButtons);
+  // The price history lives beside the list file; checks record into it through the context,
+  // and "价格走势" shows it.
+  context_->history = std::make_shared<PriceHistory>(programDirectory, context_->log);
+  charts_ = std::make_unique<PriceCharts>(context_->history);
+  commands_->SetPriceChartOpener([this](const ProductEntry& row) {
+    charts_->Open({row.name, row.code, row.country, row.targetPrice});
+  });
   // 7. The product list: the default list file, or the built-in list; then saved.
   LoadStartupProductList(*context_->products, programDirectory, *listFileUi_);
 }

@@ -473,8 +473,8 @@ void MainWindow::PrepareTrayMenu() {
   exitAction_->setVisible(true);
 }
 
-bool MainWindow::ShowTrayBalloon(const std::string& title, const std::string& message, int iconKind,
-                                 int displayMilliseconds) {
+bool MainWindow::ShowTrayBalloon(const std::string& title, const std::string& message,
+                                 BalloonIcon icon, int displayMilliseconds) {
   // The notice holds at most 63 bytes of title and 255 of message; longer texts are cut at
   // the last whole character.
   const QString shownTitle = ToQString(CutAnsiText(title, 63));
@@ -485,22 +485,22 @@ bool MainWindow::ShowTrayBalloon(const std::string& title, const std::string& me
     // No tray to show it at: the desktop's notification service shows it, if there is one.
     return SendDesktopNotification(shownTitle, shownMessage, iconKind, displayMilliseconds);
   }
-  QSystemTrayIcon::MessageIcon icon = QSystemTrayIcon::Information;
-  switch (iconKind) {
-    case 0:
-      icon = QSystemTrayIcon::NoIcon;
+  QSystemTrayIcon::MessageIcon trayIcon = QSystemTrayIcon::Information;  // any other value
+  switch (icon) {
+    case BalloonIcon::None:
+      trayIcon = QSystemTrayIcon::NoIcon;
       break;
-    case 2:
-      icon = QSystemTrayIcon::Warning;
+    case BalloonIcon::Warning:
+      trayIcon = QSystemTrayIcon::Warning;
       break;
-    case 3:
-      icon = QSystemTrayIcon::Critical;
+    case BalloonIcon::Error:
+      trayIcon = QSystemTrayIcon::Critical;
       break;
     default:
       break;
   }
   // 0 leaves the display time to the desktop; Qt's own default is 10 s.
-  tray_->showMessage(shownTitle, shownMessage, icon,
+  tray_->showMessage(shownTitle, shownMessage, trayIcon,
                      displayMilliseconds > 0 ? displayMilliseconds : 10000);
   return true;
 }

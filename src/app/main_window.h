@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/widget_handles.h"
+#include "common/ports.h"
 
 class QAction;
 class QMenu;
@@ -40,7 +41,7 @@ class MainWindow : public QWidget {
   // Whether hiding goes to the tray now: a tray is there and the icon was not removed.
   bool TrayUsable() const;
   QSystemTrayIcon* TrayIcon() const { return tray_; }
-  bool ShowTrayBalloon(const std::string& title, const std::string& message, int iconKind,
+  bool ShowTrayBalloon(const std::string& title, const std::string& message, BalloonIcon icon,
                        int displayMilliseconds);
 
   // The first shutdown step: the tray icon goes and no balloon is shown any more; a

@@ -42,12 +42,11 @@ void QtDesktop::OpenAddress(const std::string& address) {
 
 bool QtDesktop::ShowTrayBalloon(const std::string& title, const std::string& message,
                                 BalloonIcon icon, int displayMilliseconds) {
-  const int iconKind = static_cast<int>(icon);  // the tray's handler takes the kind's number
   // A bounded hand-off: the worker waits for the UI thread at most two seconds, and not at
   // all once the window has closed.
   return bridge_->Call<bool>(
-      [balloon = balloon_, title, message, iconKind, displayMilliseconds] {
-        return balloon && balloon(title, message, iconKind, displayMilliseconds);
+      [balloon = balloon_, title, message, icon, displayMilliseconds] {
+        return balloon && balloon(title, message, icon, displayMilliseconds);
       },
       false);
 }

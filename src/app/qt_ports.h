@@ -37,7 +37,7 @@ class QtDesktop : public Desktop {
  public:
   // `balloon` runs on the UI thread and shows the notice at the tray icon.
   using BalloonHandler = std::function<bool(const std::string& title, const std::string& message,
-                                            int iconKind, int displayMilliseconds)>;
+                                            BalloonIcon icon, int displayMilliseconds)>;
   QtDesktop(std::shared_ptr<UiBridge> bridge, BalloonHandler balloon, AlarmPlayer* player);
 
   void OpenAddress(const std::string& address) override;

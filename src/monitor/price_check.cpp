@@ -113,6 +113,9 @@ void RunCheck(const std::shared_ptr<MonitorContext>& context, RowId id, RunningC
   ProductList& products = *context->products;
   products.SetCell(id, kCurrentPriceColumn, priceText);
   const double price = TextToReal(priceText);
+  if (context->history) {
+    context->history->Record({UnixMillisNow(), code, row->country, price, priceText});
+  }
   const double target = TextToReal(targetText);
   if (price - target > 0.0000001) {
     products.SetCell(id, kDropMarkColumn, std::string());

@@ -354,7 +354,8 @@ TEST(MainWindowTrayTest, WithATrayMinimisingHidesAndDoubleClickToggles) {
 }
 
 TEST_F(MainWindowTest, BalloonIsRefusedWithoutTray) {
-  EXPECT_FALSE(window->ShowTrayBalloon(Ansi("爱他美1"), Ansi("有货了！\r\n"), 2, 0));
+  EXPECT_FALSE(
+      window->ShowTrayBalloon(Ansi("爱他美1"), Ansi("有货了！\r\n"), BalloonIcon::Warning, 0));
   // From a worker: the UI thread answers the hand-off while it processes its events.
   auto desktop = app->Context()->desktop;
   auto result = std::async(std::launch::async, [desktop] {

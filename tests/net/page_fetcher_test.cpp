@@ -55,13 +55,9 @@ TEST_F(PageFetcherTest, RequestObjectSendsHostThenTheDefaultLinesAndNothingElse)
   EXPECT_EQ(r.requestLine, "GET /product-reviews/B00D8V0972 HTTP/1.1");
   EXPECT_EQ(r.headerBlock, HostLine() +
                                "Accept: */*\r\n"
-                               "Referer: " +
-                               url +
-                               "\r\n"
+                               "Referer: " + url + "\r\n"
                                "Accept-Language: zh-cn\r\n"
-                               "User-Agent: " +
-                               kAgent +
-                               "\r\n"
+                               "User-Agent: " + kAgent + "\r\n"
                                "Content-Type: application/x-www-form-urlencoded\r\n");
   EXPECT_EQ(r.body, "");
 }
@@ -73,9 +69,7 @@ TEST_F(PageFetcherTest, InternetApiSendsTheAgentAfterHostThenTheDefaultLines) {
   EXPECT_EQ(r.requestLine, "GET /product-reviews/B00D8V0972 HTTP/1.1");
   EXPECT_EQ(r.headerBlock, HostLine() + "User-Agent: " + kAgent + "\r\n" +
                                "Accept: */*\r\n"
-                               "Referer: " +
-                               url +
-                               "\r\n"
+                               "Referer: " + url + "\r\n"
                                "Accept-Language: zh-cn\r\n"
                                "Content-Type: application/x-www-form-urlencoded\r\n");
 }
@@ -135,8 +129,8 @@ TEST(CompleteRequestHeaders, AddsTheDefaultsInOrderCaseSensitively) {
             "Content-Type: application/x-www-form-urlencoded");
   EXPECT_EQ(CompleteRequestHeaders("user-agent: x", a, true),
             "user-agent: x\r\nAccept: */*\r\nReferer: http://h/p\r\nAccept-Language: zh-cn\r\n"
-            "User-Agent: " +
-                std::string(kAgent) + "\r\nContent-Type: application/x-www-form-urlencoded");
+            "User-Agent: " + std::string(kAgent) +
+                "\r\nContent-Type: application/x-www-form-urlencoded");
 }
 
 // ------------------------------------------------------------------ methods and bodies
@@ -152,8 +146,7 @@ TEST_F(PageFetcherTest, PostSendsTheBodyWithItsLengthAfterTheLines) {
                                "Accept: */*\r\nReferer: " + url +
                                "\r\nAccept-Language: zh-cn\r\n"
                                "Content-Type: application/x-www-form-urlencoded\r\n"
-                               "Content-Length: " +
-                               std::to_string(form.size()) + "\r\n");
+                               "Content-Length: " + std::to_string(form.size()) + "\r\n");
 }
 
 TEST_F(PageFetcherTest, HeadAndUnknownMethods) {
@@ -230,7 +223,7 @@ TEST_F(PageFetcherTest, FailuresGiveAnEmptyBodyFromBothRoutines) {
   const std::string addresses[] = {
       closedPort,
       Url("/reset"),
-      Url("/endless"),  // beyond the 16 MiB cap
+      Url("/endless"),                                   // beyond the 16 MiB cap
       Url("/bytes/" + std::to_string(16 * 1024 * 1024 + 1)),
       "ftp://127.0.0.1/",  // not an address of either scheme
   };
@@ -319,11 +312,12 @@ TEST_F(PageFetcherTest, GivenCookiesAreSentAsACookieLineAndMergedWithTheReply) {
   EXPECT_EQ(FetchViaInternetApi(Url("/set-cookie"), HttpMethod::Get, {}, &cookies, nullptr,
                                 &replyHeaders, &replyCookies),
             "cookies set\n");
-  EXPECT_EQ(OnlyRequest().headerBlock, HostLine() + "User-Agent: " + kAgent + "\r\n" +
-                                           "Accept: */*\r\nReferer: " + Url("/set-cookie") +
-                                           "\r\nAccept-Language: zh-cn\r\n"
-                                           "Content-Type: application/x-www-form-urlencoded\r\n"
-                                           "Cookie: session=old; x=1\r\n");
+  EXPECT_EQ(OnlyRequest().headerBlock,
+            HostLine() + "User-Agent: " + kAgent + "\r\n" + "Accept: */*\r\nReferer: " +
+                Url("/set-cookie") +
+                "\r\nAccept-Language: zh-cn\r\n"
+                "Content-Type: application/x-www-form-urlencoded\r\n"
+                "Cookie: session=old; x=1\r\n");
   // Every Set-Cookie, whatever its letter case, is written "Set-Cookie".
   EXPECT_NE(replyHeaders.find("\r\nSet-Cookie: session=abc123; Path=/\r\n"), std::string::npos);
   EXPECT_NE(replyHeaders.find("\r\nSet-Cookie: lang=en; path=/\r\n"), std::string::npos);
@@ -357,7 +351,8 @@ TEST_F(PageFetcherTest, WithoutGivenCookiesTheAutomaticStoreCarriesThemToTheNext
     EXPECT_NE(cookieLine.find(c), std::string::npos) << cookieLine;
   // The store's Cookie line comes right after the agent, before the request lines.
   EXPECT_EQ(requests[1].headerBlock.rfind("Host: localhost:" + std::to_string(server_.Port()) +
-                                              "\r\nUser-Agent: " + kAgent + "\r\nCookie: ",
+                                              "\r\nUser-Agent: " + kAgent +
+                                              "\r\nCookie: ",
                                           0),
             0u);
 
@@ -377,7 +372,8 @@ TEST_F(PageFetcherTest, ReplyHeadsOfAnySizeComeBackWhole) {
   std::string replyHeaders, replyCookies;
   FetchViaInternetApi(Url("/long-headers/20000"), HttpMethod::Get, {}, nullptr, nullptr,
                       &replyHeaders, &replyCookies);
-  EXPECT_NE(replyHeaders.find("X-Filler: " + std::string(20000, 'f') + "\r\n"), std::string::npos);
+  EXPECT_NE(replyHeaders.find("X-Filler: " + std::string(20000, 'f') + "\r\n"),
+            std::string::npos);
   EXPECT_EQ(replyCookies, "late=1");
 }
 
