@@ -14,13 +14,13 @@ const QString kService = QStringLiteral("org.freedesktop.Notifications");
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 
 // The icon names of the freedesktop icon naming rules, by icon kind.
-QString IconName(int iconKind) {
-  switch (iconKind) {
-    case 0:
+QString IconName(BalloonIcon icon) {
+  switch (icon) {
+    case BalloonIcon::None:
       return QStringLiteral("korvelin");
-    case 2:
+    case BalloonIcon::Warning:
       return QStringLiteral("dialog-warning");
-    case 3:
+    case BalloonIcon::Error:
       return QStringLiteral("dialog-error");
     default:
       return QStringLiteral("dialog-information");
@@ -29,7 +29,7 @@ QString IconName(int iconKind) {
 
 }  // namespace
 
-bool SendDesktopNotification(const QString& title, const QString& message, int iconKind,
+bool SendDesktopNotification(const QString& title, const QString& message, BalloonIcon icon,
                              int displayMs, QDBusConnection bus) {
   if (!bus.isConnected()) return false;
   QDBusConnectionInterface* names = bus.interface();
@@ -38,8 +38,8 @@ bool SendDesktopNotification(const QString& title, const QString& message, int i
       QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
   QVariantMap hints;
   hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("org.korvelin.Korvelin"));
-  call << QStringLiteral("Korvelin") << 0u << IconName(iconKind) << title << message
-       << QStringList() << hints << (displayMs > 0 ? displayMs : -1);
+  call << QStringLiteral("Korvelin") << 0u << IconName(icon) << title << message << QStringList()
+       << hints << (displayMs > 0 ? displayMs : -1);
   return bus.send(call);
 }
 

@@ -5,13 +5,14 @@
 #include <QDBusConnection>
 #include <QString>
 
+#include "common/ports.h"
+
 namespace korvelin {
 
-// Sends one notice with the title, the message and an icon of the kind (0 none,
-// 1 information, 2 warning, 3 error; any other value counts as 1). `displayMs` 0 leaves the
+// Sends one notice with the title, the message and an icon of the kind. `displayMs` 0 leaves the
 // time to the service. True when the notice went to a running notification service on the
 // bus. The call does not wait for the service's answer.
-bool SendDesktopNotification(const QString& title, const QString& message, int iconKind,
+bool SendDesktopNotification(const QString& title, const QString& message, BalloonIcon icon,
                              int displayMs, QDBusConnection bus = QDBusConnection::sessionBus());
 
 }  // namespace korvelin

@@ -483,7 +483,7 @@ bool MainWindow::ShowTrayBalloon(const std::string& title, const std::string& me
   if (trayRemoved_) return false;
   if (!TrayUsable() || !tray_->isVisible() || !QSystemTrayIcon::supportsMessages()) {
     // No tray to show it at: the desktop's notification service shows it, if there is one.
-    return SendDesktopNotification(shownTitle, shownMessage, iconKind, displayMilliseconds);
+    return SendDesktopNotification(shownTitle, shownMessage, icon, displayMilliseconds);
   }
   QSystemTrayIcon::MessageIcon trayIcon = QSystemTrayIcon::Information;  // any other value
   switch (icon) {

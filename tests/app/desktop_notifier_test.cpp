@@ -57,7 +57,8 @@ TEST(DesktopNotifier, ANoticeReachesTheNotificationService) {
   ASSERT_TRUE(program.isConnected());
 
   // No service yet: nothing is sent.
-  EXPECT_FALSE(SendDesktopNotification(QStringLiteral("t"), QStringLiteral("m"), 2, 0, program));
+  EXPECT_FALSE(SendDesktopNotification(QStringLiteral("t"), QStringLiteral("m"),
+                                       BalloonIcon::Warning, 0, program));
 
   FakeNotifications fake;
   ASSERT_TRUE(service.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &fake,
@@ -66,8 +67,9 @@ TEST(DesktopNotifier, ANoticeReachesTheNotificationService) {
 
   const QString title = QString::fromUtf8("爱他美1 - 降价了！");
   const QString message = QString::fromUtf8("价格：54.99");
-  EXPECT_TRUE(SendDesktopNotification(title, message, 2, 0, program));
-  EXPECT_TRUE(SendDesktopNotification(QStringLiteral("b"), QStringLiteral("c"), 7, 3000, program));
+  EXPECT_TRUE(SendDesktopNotification(title, message, BalloonIcon::Warning, 0, program));
+  EXPECT_TRUE(SendDesktopNotification(QStringLiteral("b"), QStringLiteral("c"),
+                                      static_cast<BalloonIcon>(7), 3000, program));
   Spin([&] { return fake.calls.size() >= 2; });
   ASSERT_EQ(fake.calls.size(), 2u);
   EXPECT_EQ(fake.calls[0].appName, QStringLiteral("Korvelin"));
@@ -75,8 +77,9 @@ TEST(DesktopNotifier, ANoticeReachesTheNotificationService) {
   EXPECT_EQ(fake.calls[0].icon, QStringLiteral("dialog-warning"));
   EXPECT_EQ(fake.calls[0].summary, title);
   EXPECT_EQ(fake.calls[0].body, message);
-  EXPECT_EQ(fake.calls[0].timeout, -1);                                 // 0: the service's own time
-  EXPECT_EQ(fake.calls[1].icon, QStringLiteral("dialog-information"));  // any other kind: 1
+  EXPECT_EQ(fake.calls[0].timeout, -1);  // 0: the service's own time
+  EXPECT_EQ(fake.calls[1].icon,
+            QStringLiteral("dialog-information"));  // any other kind: information
   EXPECT_EQ(fake.calls[1].timeout, 3000);
 
   QDBusConnection::disconnectFromBus(QStringLiteral("service"));
