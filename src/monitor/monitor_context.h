@@ -8,6 +8,7 @@
 #include "common/ports.h"
 #include "common/settings.h"
 #include "history/price_history.h"
+#include "monitor/captcha_pause.h"
 #include "monitor/marketplace.h"
 #include "notify/alert_ledger.h"
 #include "notify/mail_notifier.h"
@@ -30,6 +31,8 @@ struct MonitorContext {
 
   std::atomic<int> MonitoringStopped{0};
   std::atomic<int> RunningCheckCount{0};
+  // Per marketplace (by country name), shared by every check.
+  CaptchaPause captchaPause;
 };
 
 }  // namespace korvelin
