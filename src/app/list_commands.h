@@ -80,6 +80,10 @@ class ListCommands : public QObject {
   void Modify();          // "修改": the product dialog, non-modal, on the selected row
   void ShowPriceChart();  // "价格走势": the selected row's price chart
 
+ protected:
+  // Delete on the list view.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   RowId SelectedRow() const;
   void Save();

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPoint>
 
 #include "app/text_convert.h"
 
@@ -27,7 +28,8 @@ std::string QtListFileUi::ChooseOpenFile(const std::string& directory, const std
   QFileDialog dialog(dialogParent_, QString(), ToQString(directory),
                      ToQtNameFilter(ToQString(filter)));
   dialog.setObjectName(QStringLiteral("通用对话框1"));
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  // The desktop's own file dialog where it has one (GNOME, KDE, a portal), else Qt's; both
+  // open in `directory`.
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
@@ -40,6 +42,12 @@ void QtListFileUi::ShowMessage(const std::string& text, const std::string& title
                   ToQString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
                   QMessageBox::Ok);
   box.setObjectName(QStringLiteral("信息框"));
+  // No owner, but centred on the main window (at start-up, where it is about to appear).
+  if (dialogParent_) {
+    QWidget* window = dialogParent_->window();
+    box.adjustSize();
+    box.move(window->geometry().center() - QPoint(box.width() / 2, box.height() / 2));
+  }
   box.exec();
 }
 

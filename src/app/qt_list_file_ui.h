@@ -1,5 +1,6 @@
-// The desktop side of loading and saving the product list: a non-native open dialog, a
-// message box without owner, and one pass over the queued UI events. UI thread only.
+// The desktop side of loading and saving the product list: the open dialog (the desktop's
+// own where it has one), a message box without owner centred on the main window, and one
+// pass over the queued UI events. UI thread only.
 #pragma once
 
 #include <QPointer>
