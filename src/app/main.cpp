@@ -5,9 +5,9 @@
 
 #include "app/main_window.h"
 #include "app/pumped_wait.h"
-#include "common/files.h"
 #include "common/utilities.h"
 #include "monitor/page_fetcher.h"
+#include "products/product_store.h"
 
 int main(int argc, char** argv) {
   korvelin::InitHttp();
@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
   korvelin::MainWindow window;
   QObject::connect(&window, &korvelin::MainWindow::ShutdownFinished, &app, &QApplication::quit,
                    Qt::QueuedConnection);
-  window.Start(korvelin::ProgramDirectory());
+  window.Start(korvelin::ListDirectory());
   window.show();
   const int code = app.exec();
   // The process ends at once: detached check, mail and alarm threads may still be running,

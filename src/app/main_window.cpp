@@ -449,7 +449,7 @@ void MainWindow::BuildContext() {
           [mail = context_->mail] { std::thread([mail] { mail->Connect(); }).detach(); });
   connect(page1Test, &QPushButton::clicked, this,
           [mail = context_->mail] { std::thread([mail] { mail->SendTest(); }).detach(); });
-  listFileUi_ = std::make_unique<QtListFileUi>(this);
+  listFileUi_ = std::make_unique<QtListFileUi>(this, context->log);
 }
 
 void MainWindow::BindSettings() {

@@ -51,7 +51,7 @@ class MainWindow : public QWidget, private SchedulerControls {
 
   // The start-up steps, run once right after construction: the mail connection on its own
   // thread, the first page, pending events, ModifyMode 0, the marketplace table and the
-  // product list from `programDirectory` (code page 936; ProgramDirectory() in the program).
+  // product list from the folder `programDirectory` (a path; ListDirectory() in the program).
   void Start(const std::string& programDirectory);
 
   const std::shared_ptr<MonitorContext>& Context() const { return context_; }

@@ -8,7 +8,8 @@
 
 namespace korvelin {
 
-QtListFileUi::QtListFileUi(QWidget* dialogParent) : dialogParent_(dialogParent) {}
+QtListFileUi::QtListFileUi(QWidget* dialogParent, std::shared_ptr<ActivityLog> log)
+    : dialogParent_(dialogParent), log_(std::move(log)) {}
 
 QString ToQtNameFilter(const QString& filter) {
   // Pairs of description and pattern, all separated by "|".
@@ -24,14 +25,14 @@ QString ToQtNameFilter(const QString& filter) {
 }
 
 std::string QtListFileUi::ChooseOpenFile(const std::string& directory, const std::string& filter) {
-  QFileDialog dialog(dialogParent_, QString(), ToQString(directory),
+  QFileDialog dialog(dialogParent_, QString(), PathToQString(directory),
                      ToQtNameFilter(ToQString(filter)));
   dialog.setObjectName(QStringLiteral("通用对话框1"));
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return ToAnsi(dialog.selectedFiles().first());
+  return QStringToPath(dialog.selectedFiles().first());
 }
 
 void QtListFileUi::ShowMessage(const std::string& text, const std::string& title) {
@@ -44,5 +45,9 @@ void QtListFileUi::ShowMessage(const std::string& text, const std::string& title
 }
 
 void QtListFileUi::ProcessPendingEvents() { QCoreApplication::processEvents(); }
+
+void QtListFileUi::AppendLog(const std::string& entry) {
+  if (log_) log_->Append(entry);
+}
 
 }  // namespace korvelin

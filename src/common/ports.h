@@ -19,7 +19,8 @@ class ActivityLog {
 class Desktop {
  public:
   virtual ~Desktop() = default;
-  // Opens an address (or a file path) with the desktop's default application.
+  // Opens an address (a code page 936 text) or an absolute file path (the file system's
+  // bytes, see files.h) with the desktop's default application.
   virtual void OpenAddress(const std::string& address) = 0;
   // A balloon notice at the tray icon; icon kind 0 none, 1 information, 2 warning,
   // 3 error (others count as 1); true when the notice was accepted.

@@ -496,7 +496,7 @@ TEST(MainWindowStartTest, FirstStartShowsTheBuiltInListAndCreatesTheFile) {
   options.useTray = false;
   MainWindow window(options);
   window.findChild<QTabWidget*>(U("选择夹1"))->setCurrentIndex(1);
-  const std::string directory = ToAnsi(dir.path());
+  const std::string directory = dir.path().toStdString();
   window.Start(directory);
   EXPECT_EQ(window.findChild<QTabWidget*>(U("选择夹1"))->currentIndex(), 0);
   auto* view = window.findChild<QTreeWidget*>(U("超级列表框监控列表"));
@@ -504,7 +504,7 @@ TEST(MainWindowStartTest, FirstStartShowsTheBuiltInListAndCreatesTheFile) {
   for (int i = 0; i < 17; ++i) EXPECT_EQ(view->topLevelItem(i)->checkState(0), Qt::Unchecked);
   EXPECT_EQ(view->topLevelItem(0)->text(0), U("1"));
   EXPECT_EQ(view->topLevelItem(16)->text(0), U("17"));
-  EXPECT_TRUE(FileExists(JoinPath(directory, Ansi("监控列表_默认.txt"))));
+  EXPECT_TRUE(FileExists(JoinPath(directory, "监控列表_默认.txt")));
   EXPECT_NE(window.Context()->marketplaces, nullptr);
   EXPECT_EQ(ModifyMode().load(), 0);
   ASSERT_NE(window.Commands(), nullptr);
@@ -518,8 +518,8 @@ TEST(MainWindowStartTest, FirstStartShowsTheBuiltInListAndCreatesTheFile) {
 
 TEST(MainWindowStartTest, StartLoadsTheListFileWhenItExists) {
   QTemporaryDir dir;
-  const std::string directory = ToAnsi(dir.path());
-  ASSERT_TRUE(WriteFileBytes(JoinPath(directory, Ansi("监控列表_默认.txt")),
+  const std::string directory = dir.path().toStdString();
+  ASSERT_TRUE(WriteFileBytes(JoinPath(directory, "监控列表_默认.txt"),
                              Ansi("奶粉----B00D8V0972----60----德国\r\n")));
   MainWindowOptions options;
   options.useTray = false;

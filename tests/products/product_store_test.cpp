@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -15,6 +16,7 @@
 #include "common/files.h"
 #include "products/list_file.h"
 #include "products/product_test_entry.h"
+#include "support/log_stamp.h"
 
 namespace korvelin {
 namespace {
@@ -56,6 +58,7 @@ class FakeListFileUi : public ListFileUi {
   void ProcessPendingEvents() override {
     calls.push_back("events " + (FileExists(listFile_) ? ReadFileBytes(listFile_) : "(none)"));
   }
+  void AppendLog(const std::string& entry) override { calls.push_back("log " + entry); }
   std::string chosenFile;
   std::vector<std::string> calls;
 
@@ -317,21 +320,20 @@ int RunUnprivileged(const std::function<int()>& body) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST_F(ProductStoreTest, UnwritableFolderKeepsTheOldFileAndReportsNothing) {
+TEST_F(ProductStoreTest, UnwritableFolderWithAWritableListFileIsWrittenInPlace) {
   const std::string old = "old----file----1----" + kGermany + "\r\n";
   Write(ListFile(), old);
+  ASSERT_EQ(chmod(ListFile().c_str(), 0666), 0);
+  struct stat before {};
+  ASSERT_EQ(stat(ListFile().c_str(), &before), 0);
   ASSERT_EQ(chmod(Dir().c_str(), 0555), 0);
-  // The file's name on disk is UTF-8; the program's paths are code page 936.
-  fs::permissions(fs::path(Dir()) / fs::path(u8"监控列表_默认.txt"),
-                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                      fs::perms::group_write | fs::perms::others_read | fs::perms::others_write);
 
-  // The old file itself could be overwritten in place; only a whole-file replacement
-  // keeps it as it was when the folder refuses new files.
-  const int result = RunUnprivileged([this] {
+  // The folder refuses the temporary file of an atomic save; the file itself takes the
+  // new list, and nothing is logged since the save worked.
+  const std::string text = "new----list----2----" + kGermany;
+  const int result = RunUnprivileged([this, &text] {
     ProductList list;
     FakeListFileUi ui(ListFile());
-    const std::string text = "new----list----2----" + kGermany;
     int failures = 0;
     if (LoadProductList(list, text, "", Dir(), ui) != LoadOutcome::kLoaded) failures |= 1;
     if (list.Rows() != std::vector<ProductEntry>{Entry("1", "new", "list", "2", kGermany)}) {
@@ -340,13 +342,78 @@ TEST_F(ProductStoreTest, UnwritableFolderKeepsTheOldFileAndReportsNothing) {
     for (const std::string& call : ui.calls) {
       if (call.rfind("events ", 0) != 0) failures |= 4;
     }
-    if (SaveProductList(list, Dir(), ui)) failures |= 8;
+    if (!SaveProductList(list, Dir(), ui)) failures |= 8;
     return failures;
   });
   EXPECT_EQ(result, 0);
-  EXPECT_EQ(ReadFileBytes(ListFile()), old);
+  EXPECT_EQ(ReadFileBytes(ListFile()), text + "\r\n");
+  struct stat after {};
+  ASSERT_EQ(stat(ListFile().c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(after.st_uid, before.st_uid);
+  EXPECT_EQ(after.st_mode & 07777, 0666u);
   // Nothing was left behind in the folder either.
   EXPECT_EQ(std::distance(fs::directory_iterator(Dir()), fs::directory_iterator()), 1);
+}
+
+// The log entries of the calls, without their date-time stamps.
+std::vector<std::string> LogTexts(const std::vector<std::string>& calls) {
+  std::vector<std::string> texts;
+  for (const std::string& call : calls) {
+    if (call.rfind("log ", 0) != 0) continue;
+    const std::optional<std::string> rest = testing::TextAfterStamp(call.substr(4));
+    texts.push_back(rest ? *rest : "no stamp: " + call);
+  }
+  return texts;
+}
+
+TEST_F(ProductStoreTest, AFailingSaveIsLoggedOnceAndAgainWhenItWorksOrFailsAnew) {
+  // The list lives in a folder named outside code page 936; the log shows it with "?".
+  const std::string directory = JoinPath(Dir(), "Größe");
+  const std::string file = JoinPath(directory, "监控列表_默认.txt");
+  const std::string shown = Utf8ToAnsi(file);
+  ASSERT_NE(shown.find("Gr??e"), std::string::npos);
+  list_.Append(Entry("1", "a", "b", "1", kGermany));
+  const std::string failed = "\r\n" + Ansi("列表文件保存失败：") + shown + " - ";
+  const std::string restored = "\r\n" + Ansi("列表文件已恢复保存：") + shown + "\r\n";
+  const std::string noFolder = failed + Ansi("文件夹不存在") + "\r\n";
+  const std::string folderInTheWay = failed + Ansi("同名的文件夹已存在") + "\r\n";
+
+  FakeListFileUi ui(file);
+  auto save = [&](bool expected) {
+    ui.calls.clear();
+    EXPECT_EQ(SaveProductList(list_, directory, ui), expected);
+    return LogTexts(ui.calls);
+  };
+  using Texts = std::vector<std::string>;
+  EXPECT_EQ(save(false), Texts{noFolder});  // the folder is missing
+  EXPECT_EQ(save(false), Texts{});          // the same failure: already said
+  EXPECT_EQ(save(false), Texts{});
+  fs::create_directories(fs::u8path(file) / "inside");  // a folder where the file should be
+  EXPECT_EQ(save(false), Texts{folderInTheWay});        // another reason
+  fs::remove_all(fs::u8path(file));
+  EXPECT_EQ(save(true), Texts{restored});  // saving works again
+  EXPECT_EQ(ReadFileBytes(file), "a----b----1----" + kGermany + "\r\n");
+  EXPECT_EQ(save(true), Texts{});
+  fs::remove_all(fs::u8path(directory));
+  EXPECT_EQ(save(false), Texts{noFolder});  // fails anew
+  // The log entry comes before the events pass that ends the save.
+  ASSERT_EQ(ui.calls.size(), 2u);
+  EXPECT_EQ(ui.calls[1], "events (none)");
+}
+
+TEST(ListSaveTexts, NameTheReasonInWords) {
+  EXPECT_EQ(FileErrorText(EACCES), Ansi("没有写入权限"));
+  EXPECT_EQ(FileErrorText(ENOSPC), Ansi("磁盘空间不足"));
+  EXPECT_EQ(FileErrorText(EROFS), Ansi("文件系统只读"));
+  EXPECT_EQ(FileErrorText(EFBIG), Ansi("文件超出大小限制"));
+  EXPECT_EQ(FileErrorText(EMLINK), Ansi("系统错误 ") + std::to_string(EMLINK));
+  const std::string entry = ListSaveFailedEntry("/home/jörg/监控列表_默认.txt", ENOSPC);
+  EXPECT_EQ(
+      testing::TextAfterStamp(entry),
+      "\r\n" + Ansi("列表文件保存失败：/home/j?rg/监控列表_默认.txt - 磁盘空间不足") + "\r\n");
+  EXPECT_EQ(testing::TextAfterStamp(ListSaveRestoredEntry("/a/b.txt")),
+            "\r\n" + Ansi("列表文件已恢复保存：/a/b.txt") + "\r\n");
 }
 
 TEST_F(ProductStoreTest, ReadOnlyListFileInAWritableFolderIsNotReplaced) {
@@ -354,7 +421,7 @@ TEST_F(ProductStoreTest, ReadOnlyListFileInAWritableFolderIsNotReplaced) {
   const std::string old = "old----file----1----" + kGermany + "\r\n";
   Write(ListFile(), old);
   ASSERT_EQ(chmod(Dir().c_str(), 0777), 0);
-  ASSERT_EQ(chmod(AnsiToUtf8(ListFile()).c_str(), 0444), 0);
+  ASSERT_EQ(chmod(ListFile().c_str(), 0444), 0);
   const int result = RunUnprivileged([this] {
     ProductList list;
     list.Append(Entry("1", "new", "list", "2", kGermany));
@@ -364,7 +431,7 @@ TEST_F(ProductStoreTest, ReadOnlyListFileInAWritableFolderIsNotReplaced) {
   EXPECT_EQ(result, 0);
   EXPECT_EQ(ReadFileBytes(ListFile()), old);
   struct stat info {};
-  ASSERT_EQ(stat(AnsiToUtf8(ListFile()).c_str(), &info), 0);
+  ASSERT_EQ(stat(ListFile().c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0444u);
   EXPECT_EQ(std::distance(fs::directory_iterator(Dir()), fs::directory_iterator()), 1);
 }
@@ -378,7 +445,13 @@ TEST_F(ProductStoreTest, ReadOnlyFolderWithoutFileShowsTheBuiltInListEveryStart)
       FakeListFileUi ui(ListFile());
       if (LoadStartupProductList(list, Dir(), ui) != LoadOutcome::kLoaded) failures |= 1;
       if (list.Count() != 17) failures |= 2;
-      if (ui.calls.size() != 3) failures |= 4;
+      // Each start says once that the list cannot be saved.
+      if (ui.calls.size() != 4 ||
+          LogTexts(ui.calls) != std::vector<std::string>{"\r\n" + Ansi("列表文件保存失败：") +
+                                                         Utf8ToAnsi(ListFile()) + " - " +
+                                                         Ansi("没有写入权限") + "\r\n"}) {
+        failures |= 4;
+      }
     }
     return failures;
   });
