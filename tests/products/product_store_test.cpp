@@ -6,10 +6,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/code_page.h"
@@ -28,8 +31,8 @@ const std::string kGermany = "\xB5\xC2\xB9\xFA";  // 德国 in code page 936
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempFolder {
  public:
-  TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "korvelin-products-XXXXXX").string();
+  explicit TempFolder(const fs::path& parent = fs::temp_directory_path()) {
+    std::string pattern = (parent / "korvelin-products-XXXXXX").string();
     path_ = mkdtemp(pattern.data());
   }
   ~TempFolder() {
@@ -457,6 +460,184 @@ TEST_F(ProductStoreTest, ReadOnlyFolderWithoutFileShowsTheBuiltInListEveryStart)
   });
   EXPECT_EQ(result, 0);
   EXPECT_FALSE(FileExists(ListFile()));
+}
+
+// The list's folder for a program folder, chosen in a child process without root rights
+// (nobody when the tests run as root) with the given XDG_DATA_HOME and HOME.
+std::string ListDirectoryInChild(const std::string& programFolder, const char* dataHome,
+                                 const char* home, bool unprivileged = true) {
+  int pipeFds[2];
+  if (pipe(pipeFds) != 0) return "(no pipe)";
+  const pid_t child = fork();
+  if (child == 0) {
+    close(pipeFds[0]);
+    if (unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(1);
+    dataHome ? setenv("XDG_DATA_HOME", dataHome, 1) : unsetenv("XDG_DATA_HOME");
+    home ? setenv("HOME", home, 1) : unsetenv("HOME");
+    const std::string directory = ListDirectoryFor(programFolder);
+    const bool written = write(pipeFds[1], directory.data(), directory.size()) ==
+                         static_cast<ssize_t>(directory.size());
+    _exit(written ? 0 : 1);
+  }
+  close(pipeFds[1]);
+  std::string result;
+  char buffer[4096];
+  ssize_t n;
+  while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0) result.append(buffer, n);
+  close(pipeFds[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? result : "(child failed)";
+}
+
+TEST_F(ProductStoreTest, ListDirectoryIsBesideTheProgramOrInTheUsersDataFolder) {
+  // The user's home, open to the unprivileged child.
+  const std::string home = JoinPath(Dir(), "home jörg");
+  ASSERT_TRUE(MakeDirectories(home));
+  ASSERT_EQ(chmod(Dir().c_str(), 0777), 0);
+  ASSERT_EQ(chmod(home.c_str(), 0777), 0);
+  const std::string portable = JoinPath(Dir(), "portable");
+  const std::string installed = JoinPath(Dir(), "usr/bin");
+  ASSERT_TRUE(MakeDirectories(portable));
+  ASSERT_TRUE(MakeDirectories(installed));
+  ASSERT_EQ(chmod(JoinPath(Dir(), "usr").c_str(), 0755), 0);
+  ASSERT_EQ(chmod(portable.c_str(), 0777), 0);
+  ASSERT_EQ(chmod(installed.c_str(), 0755), 0);  // written by its owner (root) only
+
+  // A folder the program may write keeps the list beside it.
+  EXPECT_EQ(ListDirectoryInChild(portable, nullptr, home.c_str()), portable);
+  // An installed program: the data folder, created on the first start.
+  const std::string data = JoinPath(home, ".local/share/korvelin");
+  EXPECT_EQ(ListDirectoryInChild(installed, nullptr, home.c_str()), data);
+  EXPECT_TRUE(fs::is_directory(fs::u8path(data)));
+  const std::string xdg = JoinPath(home, "xdg data");
+  EXPECT_EQ(ListDirectoryInChild(installed, xdg.c_str(), home.c_str()), JoinPath(xdg, "korvelin"));
+  EXPECT_EQ(ListDirectoryInChild(installed, "not/absolute", home.c_str()), data);
+  // A program folder that already holds a list keeps it there, writable or not.
+  Write(ProductListFilePath(installed), DefaultProductListText());
+  EXPECT_EQ(ListDirectoryInChild(installed, nullptr, home.c_str()), installed);
+
+  // Root writes beside the program only in a folder that belongs to a user.
+  if (geteuid() == 0) {
+    const std::string rootOwned = JoinPath(Dir(), "opt/korvelin");
+    ASSERT_TRUE(MakeDirectories(rootOwned));
+    EXPECT_EQ(ListDirectoryInChild(rootOwned, nullptr, home.c_str(), false), data);
+    ASSERT_EQ(chown(portable.c_str(), 65534, 65534), 0);
+    EXPECT_EQ(ListDirectoryInChild(portable, nullptr, home.c_str(), false), portable);
+  }
+}
+
+TEST_F(ProductStoreTest, FirstStartOfAnInstalledProgramWritesTheDefaultListToTheDataFolder) {
+  const std::string home = JoinPath(Dir(), "home");
+  ASSERT_TRUE(MakeDirectories(home));
+  ASSERT_EQ(chmod(Dir().c_str(), 0777), 0);
+  ASSERT_EQ(chmod(home.c_str(), 0777), 0);
+  const int result = RunUnprivileged([&] {
+    unsetenv("XDG_DATA_HOME");
+    setenv("HOME", home.c_str(), 1);
+    const std::string directory = ListDirectoryFor("/usr/bin");
+    ProductList list;
+    FakeListFileUi ui(ProductListFilePath(directory));
+    if (LoadStartupProductList(list, directory, ui) != LoadOutcome::kLoaded) return 1;
+    return list.Count() == 17 ? 0 : 2;
+  });
+  EXPECT_EQ(result, 0);
+  const std::string file = JoinPath(home, ".local/share/korvelin/监控列表_默认.txt");
+  EXPECT_EQ(ReadFileBytes(file), DefaultProductListText() + "\r\n");
+  EXPECT_EQ(ReadFileBytes(file).size(), 674u);
+}
+
+TEST_F(ProductStoreTest, StartRemovesTheTemporaryFilesOfASaveCutShort) {
+  Write(ListFile(), "old----file----1----" + kGermany + "\r\n");
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  ASSERT_GT(ended, 0);
+  waitpid(ended, nullptr, 0);
+  const std::string leftover = ListFile() + ".tmp." + std::to_string(ended) + ".0";
+  Write(leftover, "half a li");
+  EXPECT_EQ(LoadStartupProductList(list_, Dir(), ui_), LoadOutcome::kLoaded);
+  EXPECT_FALSE(FileExists(leftover));
+  EXPECT_EQ(std::distance(fs::directory_iterator(Dir()), fs::directory_iterator()), 1);
+  EXPECT_EQ(list_.Count(), 1);
+}
+
+// A child saves two large lists in turn and is killed at random moments: the file is
+// always one list or the other, whole, and the next start leaves no temporary file.
+TEST_F(ProductStoreTest, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewList) {
+  std::vector<ProductEntry> first;
+  std::vector<ProductEntry> second;
+  for (int i = 0; i < 4000; ++i) {
+    first.push_back(Entry("1", Ansi("喜宝有机") + std::to_string(i), "B004X0XA6E", "60", kGermany));
+    second.push_back(
+        Entry("1", "Aptamil " + std::to_string(i), "B00D8V0972", "42.5", Ansi("日本")));
+  }
+  // Made once here; each child has its own copy.
+  ProductList one;
+  one.Replace(first);
+  ProductList two;
+  two.Replace(second);
+  const std::string firstBytes = ListFileBytes(first);
+  const std::string secondBytes = ListFileBytes(second);
+  // In memory where there is a memory file system: a kill stops the process, not the
+  // disk, so the file system does not matter, and the disk's flushes would only slow the
+  // test down.
+  std::error_code noShm;
+  const TempFolder memoryFolder(fs::is_directory("/dev/shm", noShm) ? fs::path("/dev/shm")
+                                                                    : fs::temp_directory_path());
+  const std::string folder = memoryFolder.Path();
+  const std::string listFile = ProductListFilePath(folder);
+  FakeListFileUi parentUi(listFile);
+  Write(listFile, firstBytes);
+
+  // The kills fall anywhere in the first two or three saves, however fast the disk is.
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_TRUE(SaveProductList(one, folder, parentUi));
+  const auto saveTime = std::chrono::duration_cast<std::chrono::microseconds>(
+      std::chrono::steady_clock::now() - started);
+  std::mt19937 random(20261211);
+  std::uniform_int_distribution<long> delay(0, 5 * saveTime.count() / 2 + 100);  // microseconds
+  int sawFirst = 0;
+  int sawSecond = 0;
+  constexpr int kKills = 300;
+  for (int kill = 0; kill < kKills; ++kill) {
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+      FakeListFileUi ui(listFile);
+      // Saving starts now: the kill comes at a random moment from here.
+      if (write(ready[1], "r", 1) != 1) _exit(1);
+      for (;;) {
+        SaveProductList(two, folder, ui);
+        SaveProductList(one, folder, ui);
+        ui.calls.clear();
+      }
+    }
+    ASSERT_GT(child, 0);
+    close(ready[1]);
+    char byte;
+    EXPECT_EQ(read(ready[0], &byte, 1), 1);
+    close(ready[0]);
+    std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+    ::kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    const std::string bytes = ReadFileBytes(listFile);
+    if (bytes == firstBytes) {
+      ++sawFirst;
+    } else if (bytes == secondBytes) {
+      ++sawSecond;
+    } else {
+      FAIL() << "kill " << kill << ": the list file holds " << bytes.size() << " other bytes";
+    }
+  }
+  RecordProperty("old_list_seen", sawFirst);
+  RecordProperty("new_list_seen", sawSecond);
+  // Both lists were seen, so the kills did land while saves were running.
+  EXPECT_GT(sawFirst, 0);
+  EXPECT_GT(sawSecond, 0);
+  ProductList list;
+  EXPECT_EQ(LoadStartupProductList(list, folder, parentUi), LoadOutcome::kLoaded);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }
 
 }  // namespace
