@@ -6,7 +6,7 @@
 #include "app/main_window.h"
 #include "app/pumped_wait.h"
 #include "common/utilities.h"
-#include "monitor/page_fetcher.h"
+#include "net/page_fetcher.h"
 #include "products/product_store.h"
 
 int main(int argc, char** argv) {
