@@ -1,8 +1,5 @@
 #include "products/product_store.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <optional>
@@ -49,10 +46,14 @@ const std::string& ProductListFileName() {
 std::string ListDirectoryFor(const std::string& programDirectory) {
   if (!programDirectory.empty()) {
     if (FileExists(ProductListFilePath(programDirectory))) return programDirectory;
-    struct stat folder {};
-    const bool userFolder =
-        ::geteuid() != 0 || (::stat(programDirectory.c_str(), &folder) == 0 && folder.st_uid != 0);
-    if (userFolder && DirectoryWritable(programDirectory)) return programDirectory;
+    // A program in a "bin" folder is an installed one (/usr/bin, /usr/local/bin,
+    // ~/.local/bin): even where that folder can be written (by root, or the user's own
+    // ~/.local/bin), the list goes to the data folder, not among the programs.
+    const std::size_t slash = programDirectory.find_last_of('/');
+    const std::string last =
+        slash == std::string::npos ? programDirectory : programDirectory.substr(slash + 1);
+    const bool installed = last == "bin" || last == "sbin";
+    if (!installed && DirectoryWritable(programDirectory)) return programDirectory;
   }
   const std::string dataHome = UserDataDirectory();
   if (!dataHome.empty()) {

@@ -36,8 +36,9 @@ class ListFileUi {
 // history, the lock of the running program): the program's folder when it holds
 // 监控列表_默认.txt already or can be written (a portable copy); else, as for an installed
 // program, $XDG_DATA_HOME/korvelin (by default ~/.local/share/korvelin), created when
-// missing. Root uses the program's folder only when it belongs to a user, so that a run
-// under sudo never writes beside /usr/bin/korvelin. Found once per process.
+// missing. A program folder named "bin" (or "sbin") counts as an installation even when
+// it can be written, so a run as root, or a program installed to ~/.local/bin, never puts
+// the list among the programs. Found once per process.
 const std::string& ListDirectory();
 // The same choice for a given program folder, made afresh (for tests and for ListDirectory).
 std::string ListDirectoryFor(const std::string& programDirectory);

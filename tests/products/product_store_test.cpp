@@ -517,14 +517,17 @@ TEST_F(ProductStoreTest, ListDirectoryIsBesideTheProgramOrInTheUsersDataFolder) 
   Write(ProductListFilePath(installed), DefaultProductListText());
   EXPECT_EQ(ListDirectoryInChild(installed, nullptr, home.c_str()), installed);
 
-  // Root writes beside the program only in a folder that belongs to a user.
-  if (geteuid() == 0) {
-    const std::string rootOwned = JoinPath(Dir(), "opt/korvelin");
-    ASSERT_TRUE(MakeDirectories(rootOwned));
-    EXPECT_EQ(ListDirectoryInChild(rootOwned, nullptr, home.c_str(), false), data);
-    ASSERT_EQ(chown(portable.c_str(), 65534, 65534), 0);
-    EXPECT_EQ(ListDirectoryInChild(portable, nullptr, home.c_str(), false), portable);
-  }
+  // A "bin" folder the program may write (root's /usr/bin, the user's ~/.local/bin) is an
+  // installation too.
+  const std::string localBin = JoinPath(home, ".local/bin");
+  ASSERT_TRUE(MakeDirectories(localBin));
+  ASSERT_EQ(chmod(JoinPath(home, ".local").c_str(), 0777), 0);
+  ASSERT_EQ(chmod(localBin.c_str(), 0777), 0);
+  EXPECT_EQ(ListDirectoryInChild(localBin, nullptr, home.c_str()), data);
+  ASSERT_TRUE(MakeDirectories(JoinPath(Dir(), "usr/sbin")));
+  EXPECT_EQ(ListDirectoryInChild(JoinPath(Dir(), "usr/sbin"), nullptr, home.c_str(), false), data);
+  // Root keeps a portable copy's list beside it.
+  EXPECT_EQ(ListDirectoryInChild(portable, nullptr, home.c_str(), false), portable);
 }
 
 TEST_F(ProductStoreTest, FirstStartOfAnInstalledProgramWritesTheDefaultListToTheDataFolder) {
