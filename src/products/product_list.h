@@ -45,7 +45,7 @@ using RowId = std::uint64_t;  // 0 is never a row
 class ProductListListener {
  public:
   virtual ~ProductListListener() = default;
-  virtual void RowsReset() = 0;  // Replace or Clear
+  virtual void RowsReset() = 0;                                 // Replace or Clear
   virtual void RowInserted(int index, RowId id) = 0;
   virtual void RowRemoved(int index, RowId id) = 0;
   virtual void CellChanged(RowId id, int column, const std::string& text) = 0;
