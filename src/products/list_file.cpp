@@ -6,6 +6,10 @@
 #include <cstring>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "common/code_page.h"
 #include "common/numbers.h"
 #include "common/text.h"
@@ -90,54 +94,76 @@ std::string_view TrimmedView(std::string_view text) {
   return text.substr(begin, end - begin);
 }
 
-// The offset of the first field separator at or after `from` in the line that starts a
-// character (`from` does); kNotFound when there is none.
-std::size_t FindSeparator(std::string_view line, std::size_t from) {
-  std::size_t boundary = from;
-  while (line.size() - from >= kFieldSeparator.size()) {
-    const void* hit = std::memchr(line.data() + from, '-', line.size() - from);
-    if (!hit) return kNotFound;
-    const auto at = static_cast<std::size_t>(static_cast<const char*>(hit) - line.data());
-    if (line.size() - at < kFieldSeparator.size()) return kNotFound;
-    if (std::memcmp(line.data() + at + 1, "---", 3) == 0 &&
-        text_search::IsCharacterStart(line, boundary, at)) {
-      return at;
-    }
-    from = at + 1;
+// The first byte at or after `p` that is "-", CR or LF; `end` when there is none. Sixteen
+// bytes a step where the processor has SSE2.
+inline const char* NextMark(const char* p, const char* end) {
+#if defined(__SSE2__)
+  const __m128i dash = _mm_set1_epi8('-');
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lf = _mm_set1_epi8('\n');
+  while (end - p >= 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i hits =
+        _mm_or_si128(_mm_cmpeq_epi8(block, dash),
+                     _mm_or_si128(_mm_cmpeq_epi8(block, cr), _mm_cmpeq_epi8(block, lf)));
+    if (const int mask = _mm_movemask_epi8(hits))
+      return p + __builtin_ctz(static_cast<unsigned>(mask));
+    p += 16;
   }
-  return kNotFound;
+#endif
+  while (p < end && *p != '-' && *p != '\r' && *p != '\n') ++p;
+  return p;
 }
 
-// The lines of a text one after another: each ends at CR LF, a lone LF or a lone CR; a
-// break at the very end makes no further line. CR and LF are never part of a double-byte
-// character of code page 936 (second bytes are 0x40 and above), so they are found as bytes.
-class LineReader {
+// One line of a list text and the offsets of its first four field separators.
+struct ListLine {
+  std::string_view text;
+  std::size_t separators[4];
+  int count = 0;  // separators found, at most 4
+};
+
+// Reads a text line by line. Lines end at CR LF, a lone LF or a lone CR; a break at the very
+// end makes no further line. CR and LF are never part of a double-byte character of code
+// page 936 (second bytes are 0x40 and above), so they are found as bytes; a separator
+// "----" counts only where it starts a character (the split rule). One pass finds both.
+class ListLineReader {
  public:
-  explicit LineReader(std::string_view text)
-      : text_(text), nextLf_(Find('\n')), nextCr_(Find('\r')) {}
-  bool Next(std::string_view& line) {
-    if (pos_ >= text_.size()) return false;
-    if (nextLf_ < pos_) nextLf_ = Find('\n');
-    if (nextCr_ < pos_) nextCr_ = Find('\r');
-    const std::size_t end = std::min(nextLf_, nextCr_);
-    line = text_.substr(pos_, end - pos_);
-    pos_ = end + 1;
-    if (end < text_.size() && text_[end] == '\r' && pos_ < text_.size() && text_[pos_] == '\n') {
-      ++pos_;
+  explicit ListLineReader(std::string_view text)
+      : p_(text.data()), end_(text.data() + text.size()) {}
+  bool Next(ListLine& line) {
+    if (p_ >= end_) return false;
+    const char* start = p_;
+    line.count = 0;
+    std::size_t boundary = 0;  // a character start in the line, at or before the next mark
+    const std::string_view rest(start, static_cast<std::size_t>(end_ - start));
+    const char* p = start;
+    while (true) {
+      const char* mark = NextMark(p, end_);
+      if (mark == end_ || *mark != '-') {
+        line.text = std::string_view(start, static_cast<std::size_t>(mark - start));
+        p_ = mark == end_ ? end_ : mark + 1;
+        if (mark != end_ && *mark == '\r' && p_ < end_ && *p_ == '\n') ++p_;
+        return true;
+      }
+      const auto at = static_cast<std::size_t>(mark - start);
+      // After a byte below 0x80 a character always starts (it is a character or the second
+      // byte of one); only after a high byte must the run of high bytes be counted.
+      if (line.count < 4 && end_ - mark >= 4 && mark[1] == '-' && mark[2] == '-' &&
+          mark[3] == '-' &&
+          (at == boundary || static_cast<unsigned char>(mark[-1]) < 0x80 ||
+           text_search::IsCharacterStart(rest, boundary, at))) {
+        line.separators[line.count++] = at;
+        boundary = at + kFieldSeparator.size();
+        p = mark + kFieldSeparator.size();
+      } else {
+        p = mark + 1;
+      }
     }
-    return true;
   }
 
  private:
-  std::size_t Find(char byte) const {
-    const void* hit = std::memchr(text_.data() + pos_, byte, text_.size() - pos_);
-    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text_.data())
-               : text_.size();
-  }
-  std::string_view text_;
-  std::size_t pos_ = 0;
-  std::size_t nextLf_;  // the next LF at or after pos_, or the end of the text
-  std::size_t nextCr_;  // the same for CR
+  const char* p_;
+  const char* end_;
 };
 
 // Leading spaces of a field, as the trimming of a file's start cuts them.
@@ -152,19 +178,16 @@ std::optional<std::vector<ProductEntry>> ParseRows(std::string_view text, bool f
   std::vector<ProductEntry> rows;
   rows.reserve(text.size() / kShortestListLine + 1);
   const std::size_t separator = kFieldSeparator.size();
-  LineReader lines(text);
-  std::string_view line;
-  while (lines.Next(line)) {
-    if (line.size() < static_cast<std::size_t>(kShortestListLine)) continue;
+  ListLineReader lines(text);
+  ListLine read;
+  while (lines.Next(read)) {
+    const std::string_view line = read.text;
     // Four fields: three separators, and the fourth field up to the next one or the end.
-    const std::size_t first = FindSeparator(line, 0);
-    if (first == kNotFound) continue;
-    const std::size_t second = FindSeparator(line, first + separator);
-    if (second == kNotFound) continue;
-    const std::size_t third = FindSeparator(line, second + separator);
-    if (third == kNotFound) continue;
-    std::size_t fourth = FindSeparator(line, third + separator);
-    if (fourth == kNotFound) fourth = line.size();
+    if (line.size() < static_cast<std::size_t>(kShortestListLine) || read.count < 3) continue;
+    const std::size_t first = read.separators[0];
+    const std::size_t second = read.separators[1];
+    const std::size_t third = read.separators[2];
+    const std::size_t fourth = read.count == 4 ? read.separators[3] : line.size();
     std::string_view name = line.substr(0, first);
     // A saved file starts with the first row's name, and the start of a file's text loses
     // its spaces when it is read: the row keeps the name it will be read back with.
@@ -180,14 +203,14 @@ std::optional<std::vector<ProductEntry>> ParseRows(std::string_view text, bool f
         static_cast<std::size_t>(kShortestListLine)) {
       continue;
     }
-    ProductEntry& row = rows.emplace_back();
     char digits[24];
-    const auto written = std::to_chars(digits, digits + sizeof digits, rows.size());
-    row.number.assign(digits, written.ptr);
-    row.name.assign(name);
-    row.code.assign(code);
-    row.targetPrice.assign(price);
-    row.country.assign(country);
+    const auto written = std::to_chars(digits, digits + sizeof digits, rows.size() + 1);
+    ProductEntry& row = rows.emplace_back();
+    row.number.append(digits, written.ptr);
+    row.name.append(name);
+    row.code.append(code);
+    row.targetPrice.append(price);
+    row.country.append(country);
   }
   return rows;
 }
