@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "support/fake_program.h"
+#include "support/http_request.h"
 #include "support/loopback_server.h"
 
 namespace korvelin::testing {
@@ -38,28 +39,19 @@ namespace korvelin::testing {
 // UTF-8 except for Japan, whose yen sign is written as the Shift_JIS bytes 81 8F (invalid
 // UTF-8: each byte decodes to one replacement character and so reads as "??").
 namespace page_marker {
-inline constexpr std::string_view kEuro = ">EUR ";                 // de, fr, it, nl
-inline constexpr std::string_view kJapan = ">\x81\x8F ";           // co.jp
-inline constexpr std::string_view kUsa = ">$";                     // com
-inline constexpr std::string_view kCanada = ">CDN$ ";              // ca
-inline constexpr std::string_view kUk = ">\xC2\xA3";               // co.uk, pound sign
-inline constexpr std::string_view kChina = ">\xEF\xBF\xA5 ";       // cn, full-width yuan sign
+inline constexpr std::string_view kEuro = ">EUR ";            // de, fr, it, nl
+inline constexpr std::string_view kJapan = ">\x81\x8F ";      // co.jp
+inline constexpr std::string_view kUsa = ">$";                // com
+inline constexpr std::string_view kCanada = ">CDN$ ";         // ca
+inline constexpr std::string_view kUk = ">\xC2\xA3";          // co.uk, pound sign
+inline constexpr std::string_view kChina = ">\xEF\xBF\xA5 ";  // cn, full-width yuan sign
 }  // namespace page_marker
 
 // The page marker of a marketplace host (a port suffix is ignored); the euro marker for
 // hosts that are none of the nine.
 std::string_view PageMarkerForHost(std::string_view host);
 
-struct RecordedRequest {
-  std::string requestLine;  // "GET /path HTTP/1.1", without CRLF
-  std::string headerBlock;  // the header lines exactly as received, each with its CRLF,
-                            // without the empty line that ends the head
-  std::string body;
-  bool tls = false;
-  // The value of the first header with this name (letter case ignored), trimmed; empty
-  // when there is none.
-  std::string Header(std::string_view name) const;
-};
+using RecordedRequest = HttpRequest;
 
 class FakeMarketplace {
  public:
