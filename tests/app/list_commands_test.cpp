@@ -183,7 +183,7 @@ TEST_F(ListCommandsTest, ExportOverAnExistingFileOnAFullDiskKeepsTheOldFile) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory_), {}), 1);
   QCoreApplication::processEvents();
   EXPECT_EQ(watcher_.Unexpected(), 0);
-  EXPECT_TRUE(desktop_.opened.empty());
+  EXPECT_TRUE(desktop_.Opened().empty());
 }
 
 TEST_F(ListCommandsTest, ImportAndExportWorkInFoldersNamedOutsideCodePage936) {
@@ -203,7 +203,7 @@ TEST_F(ListCommandsTest, ImportAndExportWorkInFoldersNamedOutsideCodePage936) {
   Click("按钮导出产品列表");
   EXPECT_EQ(question.text, Q("导出成功！是否打开查看？"));
   EXPECT_EQ(ReadFileBytes(target), Ansi("奶粉A----B00A----60----日本\r\n"));
-  EXPECT_EQ(desktop_.opened, std::vector<std::string>{target});
+  EXPECT_EQ(desktop_.Opened(), std::vector<std::string>{target});
   QCoreApplication::processEvents();
   EXPECT_EQ(watcher_.Unexpected(), 0);
 }
