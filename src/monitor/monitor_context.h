@@ -7,6 +7,8 @@
 
 #include "common/ports.h"
 #include "common/settings.h"
+#include "history/price_history.h"
+#include "monitor/captcha_pause.h"
 #include "monitor/marketplace.h"
 #include "notify/alert_ledger.h"
 #include "notify/mail_notifier.h"
@@ -24,9 +26,13 @@ struct MonitorContext {
   std::shared_ptr<const MarketplaceTable> marketplaces;
   std::shared_ptr<MailNotifier> mail;
   std::shared_ptr<SmsNotifier> sms;
+  // Every price a check reads is recorded here; none when null.
+  std::shared_ptr<PriceHistory> history;
 
   std::atomic<int> MonitoringStopped{0};
   std::atomic<int> RunningCheckCount{0};
+  // Per marketplace (by country name), shared by every check.
+  CaptchaPause captchaPause;
 };
 
 }  // namespace korvelin

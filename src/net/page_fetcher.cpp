@@ -349,7 +349,8 @@ std::string FetchViaInternetApi(const std::string& address, HttpMethod method,
 
 FetchResult FetchViaInternetApiResult(const std::string& address, HttpMethod method,
                                       const std::string& body, std::string* cookies,
-                                      std::string* headers, std::string* replyCookies) {
+                                      std::string* headers, std::string* replyCookies,
+                                      long totalTimeoutMs) {
   InitHttp();
   std::string headerText = headers != nullptr ? *headers : std::string();
 
@@ -386,6 +387,7 @@ FetchResult FetchViaInternetApiResult(const std::string& address, HttpMethod met
     curl_easy_setopt(easy.get(), CURLOPT_CONNECTTIMEOUT, kStallSeconds);
     curl_easy_setopt(easy.get(), CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(easy.get(), CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+    if (totalTimeoutMs > 0) curl_easy_setopt(easy.get(), CURLOPT_TIMEOUT_MS, totalTimeoutMs);
     if (cookies == nullptr && g_cookieShare->share != nullptr) {
       curl_easy_setopt(easy.get(), CURLOPT_SHARE, g_cookieShare->share);
       curl_easy_setopt(easy.get(), CURLOPT_COOKIEFILE, "");

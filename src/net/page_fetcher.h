@@ -54,10 +54,12 @@ std::string FetchViaInternetApi(const std::string& address, HttpMethod method = 
                                 std::string* headers = nullptr, std::string* replyHeaders = nullptr,
                                 std::string* replyCookies = nullptr);
 // The result form; `replyCookies` receives the reply's cookies when non-null.
+// `totalTimeoutMs` > 0 bounds the whole transfer (the price check's remaining time).
 FetchResult FetchViaInternetApiResult(const std::string& address,
                                       HttpMethod method = HttpMethod::Get,
                                       const std::string& body = {}, std::string* cookies = nullptr,
                                       std::string* headers = nullptr,
-                                      std::string* replyCookies = nullptr);
+                                      std::string* replyCookies = nullptr,
+                                      long totalTimeoutMs = 0);
 
 }  // namespace korvelin

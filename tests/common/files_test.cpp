@@ -14,11 +14,13 @@
 #include <string>
 
 #include "common/code_page.h"
+#include "support/temp_folder.h"
 
 namespace korvelin {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::RunUnprivileged;
 
 // A fresh folder under the system's temporary folder, removed at the end of the test.
 class FilesTest : public testing::Test {
@@ -156,19 +158,6 @@ TEST_F(FilesTest, AtomicWriteThroughALinkRewritesTheFileItPointsTo) {
   EXPECT_EQ(ReadFileBytes(JoinPath(Folder(), "list.txt")), "new");
   EXPECT_EQ(EntryCount(), 2u);
   EXPECT_EQ(std::distance(fs::directory_iterator(folder_ / "elsewhere"), {}), 1);
-}
-
-// Runs `body` in a child process without root rights (as nobody when the tests run as
-// root), so that folder permissions apply; gives the child's exit code.
-int RunUnprivileged(const std::function<int()>& body) {
-  const pid_t child = ::fork();
-  if (child == 0) {
-    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(100);
-    ::_exit(body());
-  }
-  int status = 0;
-  if (child < 0 || ::waitpid(child, &status, 0) != child) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // Runs `body` with a file size limit of `limit` bytes (SIGXFSZ ignored, so the write

@@ -7,10 +7,13 @@
 #include <thread>
 
 #include "common/code_page.h"
+#include "common/files.h"
+#include "common/numbers.h"
 #include "common/text.h"
 #include "monitor/engine_test_context.h"
 #include "support/loopback_page_server.h"
 #include "support/fake_marketplace.h"
+#include "support/temp_folder.h"
 
 namespace korvelin {
 namespace {
@@ -128,8 +131,8 @@ TEST(NormalisePriceText, CommaRuleOfEachKindOfMarketplace) {
   const NormaliseCase cases[] = {
       {"德国", "1.299,00", "1299.00"},
       {"德国", "54,99", "54.99"},
-      {"意大利", "1.000.000", "1.000.000"},  // no comma: left as it is
-      {"荷兰", "1,2,3", "1.2.3"},            // only dots before the last comma go
+      {"意大利", "1.000.000", "1000000"},  // dots grouping a whole number go
+      {"荷兰", "1,2,3", "1.2.3"},          // only dots before the last comma go
       {"美国", "1,299.00", "1299.00"},
       {"日本", "1,980", "1980"},
       {"中国", "", ""},
@@ -167,12 +170,70 @@ TEST(CheckRow, NoPriceLogsBothEntriesAndLeavesTheRow) {
 
     EXPECT_EQ(engine.context->RunningCheckCount.load(), 0);
     const std::vector<std::string> entries = engine.log->Entries();
-    ASSERT_EQ(entries.size(), 2u);
+    ASSERT_EQ(entries.size(), 3u);
     EXPECT_GE(CheckEntryElapsed(entries[0], row.name, c.loggedPrice), 0);
     EXPECT_EQ(WithoutStamp(entries[1]), "\r\n" + row.name + Ansi(" - 超时了！\r\n\r\n"));
+    // The product page (/dp/B01) had an empty reply too.
+    EXPECT_EQ(WithoutStamp(entries[2]), "\r\n" + row.name + Ansi(" - 原因：没有收到回复\r\n\r\n"));
     EXPECT_EQ(*engine.products().RowById(id), row);
     EXPECT_TRUE(engine.desktop->Calls().empty());
   }
+}
+
+TEST(CheckRow, EveryPriceReadIsRecordedInTheHistoryAndNoPriceRecordsNothing) {
+  const struct {
+    const char* label;
+    std::string page;
+    std::size_t records;
+  } cases[] = {
+      {"above target", PricePage("EUR 60,01"), 1},
+      {"at or below target", PricePage("EUR 1.299,00"), 1},
+      {"no marker", "<html><span class=\"prize\">EUR 5,00</span></html>", 0},
+      {"spaces only", PricePage("EUR    "), 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    LoopbackPageServer server(PagesHandler({{"/product-reviews/B01", c.page}}));
+    TestEngine engine = MakeTestEngine(server.HostPort());
+    testing::TempFolder folder("korvelin-check-history");
+    engine.context->history = std::make_shared<PriceHistory>(folder.Path(), engine.log);
+    const RowId id = engine.products().Append(TestRow("奶粉", "B01", "60", "德国"));
+    const std::int64_t before = UnixMillisNow();
+
+    CheckRow(engine.context, id);
+    engine.context->history->Flush();
+
+    const auto points =
+        engine.context->history->Query("B01", Ansi("德国"), before, UnixMillisNow());
+    ASSERT_EQ(points.size(), c.records);
+    if (c.records == 1) {
+      EXPECT_EQ(points[0].price, TextToReal(engine.products().RowById(id)->currentPrice));
+    }
+    EXPECT_FALSE(engine.context->history->Failed());
+  }
+}
+
+TEST(CheckRow, AHistoryThatCannotBeWrittenCostsOneLogEntryAndNothingElse) {
+  LoopbackPageServer server(PagesHandler({{"/product-reviews/B01", PricePage("EUR 60,01")}}));
+  TestEngine engine = MakeTestEngine(server.HostPort());
+  testing::TempFolder folder("korvelin-check-history");
+  const std::string file = PriceHistoryFilePath(folder.Path());
+  ASSERT_TRUE(WriteFileBytes(file, std::string(4096, 'x')));  // not a database
+  engine.context->history = std::make_shared<PriceHistory>(folder.Path(), engine.log);
+  const RowId id = engine.products().Append(TestRow("奶粉", "B01", "60", "德国"));
+
+  for (int check = 0; check < 2; ++check) {
+    CheckRow(engine.context, id);
+    engine.context->history->Flush();
+  }
+
+  EXPECT_EQ(engine.products().RowById(id)->currentPrice, "60.01");
+  const std::vector<std::string> entries = engine.log->Entries();
+  ASSERT_EQ(entries.size(), 3u);  // two check entries, one history entry between them
+  EXPECT_GE(CheckEntryElapsed(entries[0], Ansi("奶粉"), "60.01"), 0);
+  EXPECT_EQ(WithoutStamp(entries[1]),
+            Ansi("\r\n价格历史无法写入：") + file + Ansi(" - 不是价格历史文件\r\n\r\n"));
+  EXPECT_GE(CheckEntryElapsed(entries[2], Ansi("奶粉"), "60.01"), 0);
 }
 
 TEST(CheckRow, RefusedConnectionCountsAsNoPrice) {
@@ -181,9 +242,10 @@ TEST(CheckRow, RefusedConnectionCountsAsNoPrice) {
   const RowId id = engine.products().Append(row);
   CheckRow(engine.context, id);
   const std::vector<std::string> entries = engine.log->Entries();
-  ASSERT_EQ(entries.size(), 2u);
+  ASSERT_EQ(entries.size(), 3u);
   EXPECT_GE(CheckEntryElapsed(entries[0], row.name, ""), 0);
   EXPECT_EQ(WithoutStamp(entries[1]), "\r\n" + row.name + Ansi(" - 超时了！\r\n\r\n"));
+  EXPECT_EQ(WithoutStamp(entries[2]), "\r\n" + row.name + Ansi(" - 原因：没有收到回复\r\n\r\n"));
   EXPECT_EQ(engine.context->RunningCheckCount.load(), 0);
 }
 
@@ -200,10 +262,11 @@ TEST(CheckRow, TimeoutTickBoundsASlowPage) {
   server.Release();
 
   const std::vector<std::string> entries = engine.log->Entries();
-  ASSERT_EQ(entries.size(), 2u);
+  ASSERT_EQ(entries.size(), 3u);
   // The page never came within the one-second time-out; the entry shows the wait.
   EXPECT_GE(CheckEntryElapsed(entries[0], row.name, ""), 900);
   EXPECT_EQ(WithoutStamp(entries[1]), "\r\n" + row.name + Ansi(" - 超时了！\r\n\r\n"));
+  EXPECT_EQ(WithoutStamp(entries[2]), "\r\n" + row.name + Ansi(" - 原因：没有收到回复\r\n\r\n"));
   EXPECT_EQ(engine.products().RowById(id)->currentPrice, "");
 }
 

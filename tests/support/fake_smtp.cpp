@@ -286,7 +286,8 @@ void FakeSmtp::Session(Connection& c) {
       if (!c.Write("214 2.0.0 fake.smtp\r\n")) return;
     } else if (verb == "QUIT") {
       if (options_.ignoreQuit) {
-        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReadTimeoutMs);
+        const auto giveUp =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kReadTimeoutMs);
         while (!c.Stopping() && !c.PeerClosed() && std::chrono::steady_clock::now() < giveUp)
           c.ReadSome(200);
         if (c.PeerClosed()) {

@@ -180,8 +180,8 @@ bool Connection::Write(std::string_view bytes) {
   while (!bytes.empty()) {
     if (fd_ < 0 || server_->Stopping()) return false;
     if (ssl_ != nullptr) {
-      int n = SSL_write(ssl_, bytes.data(), static_cast<int>(bytes.size() > (1u << 20) ? (1u << 20)
-                                                                                       : bytes.size()));
+      int n = SSL_write(ssl_, bytes.data(),
+                        static_cast<int>(bytes.size() > (1u << 20) ? (1u << 20) : bytes.size()));
       if (n <= 0) {
         ERR_clear_error();
         return false;

@@ -29,7 +29,9 @@ class Client {
   ~Client() { close(fd_); }
   bool connected() const { return connected_; }
   int fd() const { return fd_; }
-  void Send(const std::string& s) { ASSERT_EQ(send(fd_, s.data(), s.size(), 0), (ssize_t)s.size()); }
+  void Send(const std::string& s) {
+    ASSERT_EQ(send(fd_, s.data(), s.size(), 0), (ssize_t)s.size());
+  }
   // Everything until the server closes; `error` gets errno of a failed read.
   std::string ReadAll(int* error = nullptr) {
     std::string out;
