@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 using testing::RunUnprivileged;
 
 // A fresh folder under the system's temporary folder, removed at the end of the test.
-class FilesTest : public testing::Test {
+class FilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     char name[] = "/tmp/korvelin_files_XXXXXX";
