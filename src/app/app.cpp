@@ -104,7 +104,7 @@ void App::BuildContext() {
   schedulerControls_ = std::make_unique<QtSchedulerControls>(
       page0.start, page0.stop, page0.runningCount, tickTimer_, sweepTimer_);
   scheduler_ = std::make_unique<MonitorScheduler>(context_, *schedulerControls_);
-  listFileUi_ = std::make_unique<QtListFileUi>(window_.get());
+  listFileUi_ = std::make_unique<QtListFileUi>(window_.get(), context->log);
 }
 
 void App::BindSettings() {

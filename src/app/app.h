@@ -45,8 +45,8 @@ class App : public QObject {
 
   // The start-up steps, run once right after construction: the mail connection on its own
   // thread, the first page, pending events, ModifyMode 0, the marketplace table, the list
-  // commands, and the product list from `programDirectory` (code page 936;
-  // ProgramDirectory() in the program).
+  // commands, and the product list from the folder `programDirectory` (a path;
+  // ListDirectory() in the program).
   void Start(const std::string& programDirectory);
 
   MainWindow& Window() const { return *window_; }

@@ -152,19 +152,18 @@ void ListCommands::Clear() {
 }
 
 void ListCommands::Export() {
-  const std::string text = EncodeProductList(list_->Rows());
-
   QFileDialog dialog(dialogParent_);
   // The desktop's own file dialog where it has one, opening in the list's folder.
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setDirectory(ToQString(programDirectory_));
+  dialog.setDirectory(PathToQString(programDirectory_));
   dialog.setNameFilter(ToQtNameFilter(Utf8(kExportFilter)));
   dialog.selectFile(Utf8(kExportFileName));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  const std::string path = ToAnsi(dialog.selectedFiles().front());
+  const std::string path = QStringToPath(dialog.selectedFiles().front());
 
-  if (!WriteFileBytes(path, text)) {
+  // Replaced as the list file is: a full disk leaves the old file whole.
+  if (!ExportProductList(*list_, path)) {
     // Nothing was written, so there is nothing to offer to open.
     QMessageBox::information(nullptr, Utf8(kInfoTitle), Utf8(kExportFailed));
     return;

@@ -42,8 +42,8 @@ class ListCommands : public QObject {
   Q_OBJECT
 
  public:
-  // `programDirectory` (code page 936) is where the default list file lives and where the
-  // open and save dialogs start. `dialogParent` owns the product dialog. `desktop` and `ui`
+  // `programDirectory` (a path, see common/files.h) is where the default list file lives and where
+  // the open and save dialogs start. `dialogParent` owns the product dialog. `desktop` and `ui`
   // must outlive this object.
   ListCommands(QTreeWidget* listView, std::shared_ptr<ProductList> list,
                std::shared_ptr<const MarketplaceTable> marketplaces, Desktop& desktop,

@@ -10,16 +10,9 @@
 #include "app/qt_chinese.h"
 #include "app/single_instance.h"
 #include "app/text_convert.h"
-#include "common/files.h"
 #include "common/utilities.h"
 #include "net/page_fetcher.h"
-
-namespace {
-
-// The folder of the product list, which names the program's lock.
-std::string ListFolder() { return korvelin::ProgramDirectory(); }
-
-}  // namespace
+#include "products/product_store.h"
 
 int main(int argc, char** argv) {
   // --help and --version answer on standard output, without a display.
@@ -34,7 +27,9 @@ int main(int argc, char** argv) {
 
   // One program per list: a second start brings the running window to the front and ends
   // before it makes a window or reads the list.
-  korvelin::SingleInstance instance(korvelin::ToQString(ListFolder()));
+  // The lock is named after the list's folder (UTF-8 path bytes, as the file system has them).
+  const std::string listFolder = korvelin::ListDirectory();
+  korvelin::SingleInstance instance(korvelin::PathToQString(listFolder));
   if (!instance.Claim()) return 0;
 
   korvelin::App app;
@@ -42,7 +37,7 @@ int main(int argc, char** argv) {
                    &korvelin::MainWindow::ShowMainWindow);
   QObject::connect(&app, &korvelin::App::ShutdownFinished, &application, &QApplication::quit,
                    Qt::QueuedConnection);
-  app.Start(korvelin::ProgramDirectory());
+  app.Start(listFolder);
   app.Window().show();
   const int code = application.exec();
   instance.Release();

@@ -9,7 +9,8 @@
 
 namespace korvelin {
 
-QtListFileUi::QtListFileUi(QWidget* dialogParent) : dialogParent_(dialogParent) {}
+QtListFileUi::QtListFileUi(QWidget* dialogParent, std::shared_ptr<ActivityLog> log)
+    : dialogParent_(dialogParent), log_(std::move(log)) {}
 
 QString ToQtNameFilter(const QString& filter) {
   // Pairs of description and pattern, all separated by "|".
@@ -25,7 +26,7 @@ QString ToQtNameFilter(const QString& filter) {
 }
 
 std::string QtListFileUi::ChooseOpenFile(const std::string& directory, const std::string& filter) {
-  QFileDialog dialog(dialogParent_, QString(), ToQString(directory),
+  QFileDialog dialog(dialogParent_, QString(), PathToQString(directory),
                      ToQtNameFilter(ToQString(filter)));
   dialog.setObjectName(QStringLiteral("通用对话框1"));
   // The desktop's own file dialog where it has one (GNOME, KDE, a portal), else Qt's; both
@@ -33,7 +34,7 @@ std::string QtListFileUi::ChooseOpenFile(const std::string& directory, const std
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return ToAnsi(dialog.selectedFiles().first());
+  return QStringToPath(dialog.selectedFiles().first());
 }
 
 void QtListFileUi::ShowMessage(const std::string& text, const std::string& title) {
@@ -52,5 +53,9 @@ void QtListFileUi::ShowMessage(const std::string& text, const std::string& title
 }
 
 void QtListFileUi::ProcessPendingEvents() { QCoreApplication::processEvents(); }
+
+void QtListFileUi::AppendLog(const std::string& entry) {
+  if (log_) log_->Append(entry);
+}
 
 }  // namespace korvelin

@@ -58,7 +58,9 @@ QUrl AddressToUrl(const QString& address) {
 }
 
 void QtDesktop::OpenAddress(const std::string& address) {
-  const QString text = ToQString(address);
+  // A file path (it starts with "/") holds the file system's bytes; an address is a text.
+  const QString text =
+      !address.empty() && address[0] == '/' ? PathToQString(address) : ToQString(address);
   bridge_->Run([text] { QDesktopServices::openUrl(AddressToUrl(text)); });
 }
 

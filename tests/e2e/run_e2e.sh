@@ -435,7 +435,36 @@ case_read_only_folder() {
   expect "read-only folder: no list file is created" no_file "$dir/$list_name"
   expect "read-only folder: nothing but the program in the folder" \
     test "$(ls -A "$dir")" == korvelin
+  # As for an installed program, the list lives in the user's data folder.
+  expected_default_list >"$work/expected_default.txt"
+  expect "read-only folder: the 674-byte built-in list is in ~/.local/share/korvelin" \
+    same_bytes "$HOME/.local/share/korvelin/$list_name" "$work/expected_default.txt"
   expect "read-only folder: the program is still running" app_alive
+  stop_app
+}
+
+case_editor_list() {
+  say "# a list written by a Linux editor, in a folder named outside code page 936"
+  local dir wid
+  dir=$(new_folder 'Größe jörg 📦')
+  # UTF-8 without a byte-order mark, LF line ends, as editors on Linux save it.
+  printf '%s\n' '爱他美1----B00D8V0972----60----德国' '喜宝有机2----B0084CRNBA----42----法国' \
+    'Hipp 3----B008V8YZMM----12.5----日本' 'Bébé 4----B004X0XATQ----7----意大利' \
+    '荷兰奶粉----B00BSNAC9C----38----荷兰' >"$dir/$list_name"
+  start_app "$dir" editor_list
+  main_window "editor list" || return
+  pass "editor list: the main window appears"
+  settle 1.5
+  expect "editor list: no message box" bash -c "! xdotool search --onlyvisible --name '$box_title' >/dev/null 2>&1"
+  # The save after the load writes the five rows back in code page 936 with CR LF.
+  printf '%s\r\n' '爱他美1----B00D8V0972----60----德国' '喜宝有机2----B0084CRNBA----42----法国' \
+    'Hipp 3----B008V8YZMM----12.5----日本' 'Bébé 4----B004X0XATQ----7----意大利' \
+    '荷兰奶粉----B00BSNAC9C----38----荷兰' | iconv -f UTF-8 -t CP936 >"$work/expected_editor.txt"
+  expect "editor list: the five rows are saved in code page 936 with CR LF" \
+    same_bytes "$dir/$list_name" "$work/expected_editor.txt"
+  expect "editor list: nothing but the program and its list in the folder" \
+    test "$(ls -A "$dir" | sort | tr '\n' ' ')" == "korvelin $list_name "
+  expect "editor list: the program is still running" app_alive
   stop_app
 }
 
@@ -973,8 +1002,9 @@ case_todays_page() {
 
 # KORVELIN_E2E_CASES (a space-separated list such as "first_start monitoring") runs only
 # those cases; by default all of them run.
-all_cases=(namespace first_start read_only_folder empty_list_file tray monitoring alert_mail add_product
-           todays_page price_history second_start late_tray tray_openbox)
+all_cases=(namespace first_start read_only_folder editor_list empty_list_file tray monitoring
+           alert_mail add_product todays_page price_history second_start late_tray tray_openbox
+           installed portable_lf_utf8)
 for name in ${KORVELIN_E2E_CASES:-${all_cases[*]}}; do
   "case_$name"
 done
