@@ -2,10 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <vector>
 
 #include "common/code_page.h"
 #include "common/text.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace korvelin {
 namespace {
@@ -140,6 +145,122 @@ Span ElementById(std::string_view page, std::string_view id, std::size_t from = 
   return {};
 }
 
+// The markers looked for over a whole page (not inside a block): the captcha texts, the
+// Kindle price row and the "NEW" buying option. A page without a price holds none of them, and
+// looking for each on its own would cost one search of the page per marker; one pass looks for
+// all of them together, 16 bytes at a time: two bytes of each marker (`first` and `second`
+// places) are compared across the block, and only where both agree is the marker compared.
+enum WholePageMarker : std::size_t {
+  kValidateCaptcha,
+  kOpfCaptcha,
+  kTypeCharacters,
+  kEnterCharacters,
+  kContinueShopping,
+  kKindlePrice,
+  kNewBuyingOption,
+  kWholePageMarkerCount
+};
+struct MarkerSpec {
+  std::string_view text;
+  std::size_t first;  // two places in the text whose bytes are rare together on a page
+  std::size_t second;
+};
+constexpr std::array<MarkerSpec, kWholePageMarkerCount> kWholePageMarkers = {{
+    {"/errors/validateCaptcha", 8, 16},
+    {"opfcaptcha", 1, 2},
+    {"Type the characters you see", 0, 9},
+    {"Enter the characters you see below", 0, 21},
+    {"Click the button below to continue shopping", 0, 10},
+    {"kindle-price", 0, 6},
+    {"\"buyingOptionType\":\"NEW\"", 7, 13},
+}};
+constexpr std::string_view kKindlePriceClass = kWholePageMarkers[kKindlePrice].text;
+constexpr std::string_view kNewBuyingOptionText = kWholePageMarkers[kNewBuyingOption].text;
+
+// Whether `at` starts a character: the run of lead-range bytes (0x81 to 0xFE) before it pairs
+// up, as the page searches count it.
+bool StartsCharacter(std::string_view page, std::size_t at) {
+  std::size_t run = at;
+  while (run > 0) {
+    const auto byte = static_cast<unsigned char>(page[run - 1]);
+    if (byte < 0x81 || byte == 0xFF) break;
+    --run;
+  }
+  return ((at - run) & 1) == 0;
+}
+
+// The first place of each marker (kNone when absent). Where a marker counts is what the
+// families and the cause rules look for: the Kindle row's class and the "NEW" option at a
+// character start, the captcha texts anywhere (the page searches find them through a part
+// after their first letters, which always starts a character).
+std::array<std::size_t, kWholePageMarkerCount> FindWholePageMarkers(std::string_view page) {
+  std::array<std::size_t, kWholePageMarkerCount> found;
+  found.fill(kNone);
+  std::size_t left = kWholePageMarkerCount;
+  auto matches = [&](std::size_t k, std::size_t at) {
+    const std::string_view text = kWholePageMarkers[k].text;
+    return page.substr(at, text.size()) == text && (k < kKindlePrice || StartsCharacter(page, at));
+  };
+  std::size_t longest = 0;
+  for (const MarkerSpec& spec : kWholePageMarkers) longest = std::max(longest, spec.text.size());
+  std::size_t block = 0;
+#if defined(__SSE2__)
+  constexpr std::size_t kWidth = 16;
+  __m128i firstBytes[kWholePageMarkerCount];
+  __m128i secondBytes[kWholePageMarkerCount];
+  for (std::size_t k = 0; k < kWholePageMarkerCount; ++k) {
+    const MarkerSpec& spec = kWholePageMarkers[k];
+    firstBytes[k] = _mm_set1_epi8(spec.text[spec.first]);
+    secondBytes[k] = _mm_set1_epi8(spec.text[spec.second]);
+  }
+  const char* data = page.data();
+  // A found marker is no longer looked for: its lane of the test is masked off.
+  __m128i looking[kWholePageMarkerCount];
+  for (__m128i& lane : looking) lane = _mm_set1_epi8(-1);
+  for (; left > 0 && block + kWidth + longest <= page.size(); block += kWidth) {
+    __m128i candidates[kWholePageMarkerCount];
+    __m128i any = _mm_setzero_si128();
+    for (std::size_t k = 0; k < kWholePageMarkerCount; ++k) {
+      const MarkerSpec& spec = kWholePageMarkers[k];
+      const __m128i a =
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + block + spec.first));
+      const __m128i b =
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + block + spec.second));
+      candidates[k] = _mm_and_si128(looking[k], _mm_and_si128(_mm_cmpeq_epi8(a, firstBytes[k]),
+                                                              _mm_cmpeq_epi8(b, secondBytes[k])));
+      any = _mm_or_si128(any, candidates[k]);
+    }
+    if (_mm_movemask_epi8(any) == 0) continue;
+    for (std::size_t k = 0; k < kWholePageMarkerCount; ++k) {
+      auto mask = static_cast<unsigned>(_mm_movemask_epi8(candidates[k]));
+      while (mask != 0) {
+        const std::size_t at = block + static_cast<std::size_t>(__builtin_ctz(mask));
+        if (matches(k, at)) {
+          found[k] = at;
+          looking[k] = _mm_setzero_si128();
+          --left;
+          break;
+        }
+        mask &= mask - 1;
+      }
+    }
+  }
+#endif
+  // The rest of the page (all of it without the vector pass), byte by byte.
+  for (std::size_t k = 0; k < kWholePageMarkerCount && left > 0; ++k) {
+    if (found[k] != kNone) continue;
+    const std::string_view text = kWholePageMarkers[k].text;
+    for (std::size_t at = page.find(text, block); at != kNone; at = page.find(text, at + 1)) {
+      if (matches(k, at)) {
+        found[k] = at;
+        --left;
+        break;
+      }
+    }
+  }
+  return found;
+}
+
 // The ids the families look for. One pass over the page finds the first tag of each, so that
 // a page without most of them costs one search, not one search per id.
 constexpr std::array<std::string_view, 13> kKnownIds = {"corePriceDisplay_desktop_feature_div",
@@ -184,9 +305,16 @@ class IdIndex {
     }
     return ElementById(page_, id);
   }
+  // The first place of a whole-page marker, looked for (all of them in one pass) when first
+  // asked: a page whose price block is found never pays for the pass.
+  std::size_t Marker(WholePageMarker marker) const {
+    if (!markers_) markers_ = FindWholePageMarkers(page_);
+    return (*markers_)[marker];
+  }
 
  private:
   std::string_view page_;
+  mutable std::optional<std::array<std::size_t, kWholePageMarkerCount>> markers_;
   std::array<std::size_t, kKnownIds.size()> first_{};
 };
 
@@ -339,7 +467,8 @@ MarkupPrice FromBookOffers(std::string_view page, const IdIndex& ids, bool comma
       if (!found.priceText.empty()) return found;
     }
   }
-  for (std::size_t row : TagsWithClass(page, 0, page.size(), "kindle-price")) {
+  if (ids.Marker(kKindlePrice) == kNone) return {};
+  for (std::size_t row : TagsWithClass(page, 0, page.size(), kKindlePriceClass)) {
     const Span kindle = ElementAt(page, row);
     if (!kindle.found()) continue;
     const std::string_view tag = TagAt(page, row);
@@ -379,8 +508,8 @@ MarkupPrice FromMachineData(std::string_view page, const IdIndex& ids) {
                                       "twister-plus-price-data-price");
     if (!found.priceText.empty()) return found;
   }
-  static constexpr std::string_view kNew = "\"buyingOptionType\":\"NEW\"";
-  for (std::size_t at = Find(page, kNew); at != kNone; at = Find(page, kNew, at + 1)) {
+  const std::string_view kNew = kNewBuyingOptionText;
+  for (std::size_t at = ids.Marker(kNewBuyingOption); at != kNone; at = Find(page, kNew, at + 1)) {
     const std::size_t open = page.rfind('{', at);
     const std::size_t close = page.find('}', at);
     if (open == kNone || close == kNone) continue;
@@ -504,28 +633,9 @@ namespace {
 
 NoPriceCause ClassifyWithIndex(std::string_view pageText, const IdIndex& ids) {
   if (pageText.find_first_not_of(" \t\r\n\f\v") == kNone) return NoPriceCause::kNoReply;
-  // Each marker is looked for through a part it shares with the others, so the page is
-  // searched three times rather than once per marker.
-  static constexpr struct {
-    std::string_view shared;
-    std::array<std::string_view, 2> markers;
-  } kCaptcha[] = {
-      {"aptcha", {"/errors/validateCaptcha", "opfcaptcha"}},
-      {"he characters you see",
-       {"Type the characters you see", "Enter the characters you see below"}},
-      {"to continue shopping", {"Click the button below to continue shopping", ""}},
-  };
-  for (const auto& group : kCaptcha) {
-    for (std::size_t at = Find(pageText, group.shared); at != kNone;
-         at = Find(pageText, group.shared, at + 1)) {
-      for (std::string_view marker : group.markers) {
-        if (marker.empty()) continue;
-        const std::size_t offset = marker.find(group.shared);
-        if (at >= offset && pageText.substr(at - offset).starts_with(marker)) {
-          return NoPriceCause::kCaptcha;
-        }
-      }
-    }
+  for (WholePageMarker marker :
+       {kValidateCaptcha, kOpfCaptcha, kTypeCharacters, kEnterCharacters, kContinueShopping}) {
+    if (ids.Marker(marker) != kNone) return NoPriceCause::kCaptcha;
   }
   if (ids.Element("outOfStock").begin != kNone) return NoPriceCause::kUnavailable;
   static const std::array<std::string, 6> kUnavailable = {

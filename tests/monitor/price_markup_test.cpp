@@ -200,6 +200,40 @@ TEST(ClassifyPageWithoutPrice, NamesEachCause) {
   }
 }
 
+// The whole-page markers (captcha texts, the Kindle row, the "NEW" option) are looked for in
+// one pass over the page, a block at a time: wherever a marker stands in a long page (at a
+// block's start or end, across two blocks, in the last bytes), it is found.
+TEST(ClassifyPageWithoutPrice, FindsMarkersAnywhereInALongPage) {
+  const struct {
+    std::string marker;
+    NoPriceCause cause;
+    std::string price;
+  } cases[] = {
+      {"<form action=\"/errors/validateCaptcha\">", NoPriceCause::kCaptcha, ""},
+      {"<img src=\"https://opfcaptcha-prod.s3.amazonaws.com/x.jpg\">", NoPriceCause::kCaptcha, ""},
+      {"<h4>Type the characters you see in this image:</h4>", NoPriceCause::kCaptcha, ""},
+      {"<p>Enter the characters you see below</p>", NoPriceCause::kCaptcha, ""},
+      {"<h4>Click the button below to continue shopping</h4>", NoPriceCause::kCaptcha, ""},
+      {"<tr class=\"kindle-price\"><td class=\"a-color-price\">$9.99</td></tr>",
+       NoPriceCause::kNone, "9.99"},
+      {"<div>[{\"priceAmount\":19.99,\"buyingOptionType\":\"NEW\"}]</div>", NoPriceCause::kNone,
+       "19.99"},
+  };
+  const MarketplaceTable table;
+  const Marketplace& usa = table.MarketplaceFor(Ansi("美国"));
+  for (const auto& c : cases) {
+    for (std::size_t before : {0u, 1u, 15u, 16u, 17u, 31u, 1000u, 4099u}) {
+      for (std::size_t after : {0u, 1u, 17u, 200u}) {
+        const std::string page =
+            std::string(before, 'x') + Utf8ToAnsi(c.marker) + std::string(after, 'y');
+        const ProductPageReading reading = ReadProductPage(page, usa);
+        EXPECT_EQ(reading.price.priceText, c.price) << c.marker << " " << before << " " << after;
+        EXPECT_EQ(reading.cause, c.cause) << c.marker << " " << before << " " << after;
+      }
+    }
+  }
+}
+
 // ---------------------------------------------------------------------------------------
 // The saved pages: through the extraction, and through the real check against a fake
 // marketplace whose reviews page sends the anonymous visitor to the sign-in page.
@@ -242,6 +276,14 @@ const SavedPageCase kSavedPages[] = {
      "priceToPay aok-offscreen", ""},
     {"de-2015-gastroback-kettle.html.gz", "德国", "109.00", NoPriceCause::kNone,
      "priceblock_ourprice", ""},
+    {"de-2019-echo-input.html.gz", "德国", "39.99", NoPriceCause::kNone, "priceblock_ourprice", ""},
+    {"de-2019-whey-protein-deal.html.gz", "德国", "8.99", NoPriceCause::kNone,
+     "priceblock_dealprice", ""},
+    {"de-2019-tiamats-wrath-book.html.gz", "德国", "12.99", NoPriceCause::kNone,
+     "buyNewSection offer-price", ""},
+    {"de-2019-argonauten-kindle.html.gz", "德国", "15.99", NoPriceCause::kNone, "kindle-price", ""},
+    {"de-2019-winomo-hooks.html.gz", "德国", "14.99", NoPriceCause::kNone, "priceblock_ourprice",
+     ""},
     {"br-2026-robot-check.html.gz", "美国", "", NoPriceCause::kCaptcha, "",
      " - 原因：网站要求验证码"},
     {"it-2026-out-of-stock.html.gz", "意大利", "", NoPriceCause::kUnavailable, "",
