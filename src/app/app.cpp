@@ -211,15 +211,25 @@ void App::Shutdown() {
   bridge_->Close();
   tickTimer_.SetPeriod(0);
   sweepTimer_.SetPeriod(0);
-  // 2. Disconnect from the mail server. A mail operation that holds the connection could
-  // keep it busy, so the program waits for the disconnect two seconds at most.
-  auto done = std::make_shared<std::promise<void>>();
-  std::future<void> finished = done->get_future();
-  std::thread([mail = context_->mail, done] {
+  // 2. Disconnect from the mail server, and write the prices the history still holds
+  // (at most one batch window of them). A mail operation that holds the connection, or a
+  // history file another program keeps locked, could keep either busy, so the program
+  // waits for both together two seconds at most.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  auto mailDone = std::make_shared<std::promise<void>>();
+  std::future<void> mailFinished = mailDone->get_future();
+  std::thread([mail = context_->mail, mailDone] {
     mail->Disconnect();
-    done->set_value();
+    mailDone->set_value();
   }).detach();
-  finished.wait_for(std::chrono::seconds(2));
+  auto historyDone = std::make_shared<std::promise<void>>();
+  std::future<void> historyFinished = historyDone->get_future();
+  std::thread([history = context_->history, historyDone] {
+    if (history) history->Flush();
+    historyDone->set_value();
+  }).detach();
+  mailFinished.wait_until(deadline);
+  historyFinished.wait_until(deadline);
   // 3. The program ends; running checks are not waited for.
   emit ShutdownFinished();
 }

@@ -270,4 +270,22 @@ TEST_F(PriceChartTest, ExportWritesTheWholeHistoryAsCsvToThePickedFile) {
 }
 
 }  // namespace
+TEST(PriceChartAppTest, ShutdownWritesThePricesStillQueued) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  AppOptions options;
+  options.useTray = false;
+  App app(options);
+  app.Start(dir.path().toStdString());
+  auto history = app.Context()->history;
+  ASSERT_NE(history, nullptr);
+  const std::int64_t now = UnixMillisNow();
+  // Recorded just before the window closes, inside the writer's batch window.
+  history->Record({now, "B00D8V0972", Ansi("德国"), 54.99, "54.99"});
+  app.Shutdown();
+  const auto points = history->Query("B00D8V0972", Ansi("德国"), now - 1, now + 1);
+  ASSERT_EQ(points.size(), 1u);
+  EXPECT_EQ(points[0].price, 54.99);
+}
+
 }  // namespace korvelin::testing
