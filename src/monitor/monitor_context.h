@@ -8,6 +8,7 @@
 #include "common/ports.h"
 #include "common/settings.h"
 #include "monitor/marketplace.h"
+#include "monitor/row_write_order.h"
 #include "notify/alert_ledger.h"
 #include "notify/mail_notifier.h"
 #include "notify/sms_notifier.h"
@@ -27,6 +28,8 @@ struct MonitorContext {
 
   std::atomic<int> MonitoringStopped{0};
   std::atomic<int> RunningCheckCount{0};
+  // Keeps an older check of a row from writing over a later-started one.
+  RowWriteOrder rowWrites;
 };
 
 }  // namespace korvelin

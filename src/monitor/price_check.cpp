@@ -1,6 +1,7 @@
 #include "monitor/price_check.h"
 
 #include <chrono>
+#include <cstdint>
 #include <utility>
 
 #include "common/code_page.h"
@@ -85,6 +86,8 @@ void RunCheck(const std::shared_ptr<MonitorContext>& context, RowId id, RunningC
   const Marketplace marketplace = context->marketplaces->MarketplaceFor(row->country);
 
   const std::string address = marketplace.ReviewsUrlPrefix + code;
+  const std::uint64_t check = context->rowWrites.Begin();
+  const std::uint64_t ledgerGeneration = context->ledger->Generation();
   const auto started = std::chrono::steady_clock::now();
 
   const Settings& settings = *context->settings;
@@ -110,20 +113,22 @@ void RunCheck(const std::shared_ptr<MonitorContext>& context, RowId id, RunningC
     return;
   }
 
+  // Each write is left out once a later-started check of the row has written into it.
   ProductList& products = *context->products;
-  products.SetCell(id, kCurrentPriceColumn, priceText);
+  RowWriteOrder& writes = context->rowWrites;
+  writes.SetCell(products, id, check, kCurrentPriceColumn, priceText);
   const double price = TextToReal(priceText);
   const double target = TextToReal(targetText);
   if (price - target > 0.0000001) {
-    products.SetCell(id, kDropMarkColumn, std::string());
+    writes.SetCell(products, id, check, kDropMarkColumn, std::string());
     return;
   }
 
   log.Append(NowText() + "\r\n" + name + texts::DropSuffix());
-  products.SetCell(id, kDropMarkColumn, texts::DropMark());
+  writes.SetCell(products, id, check, kDropMarkColumn, texts::DropMark());
 
   if (context->MonitoringStopped.load() != 0) return;  // stopped meanwhile: no alert
-  DispatchAlerts(context, name, code, marketplace);
+  DispatchAlerts(context, name, code, marketplace, ledgerGeneration);
 }
 
 }  // namespace
