@@ -5,11 +5,13 @@
 
 #include "app/main_window.h"
 #include "app/pumped_wait.h"
+#include "common/core_dumps.h"
 #include "common/files.h"
 #include "common/utilities.h"
 #include "monitor/page_fetcher.h"
 
 int main(int argc, char** argv) {
+  korvelin::DisableCoreDumps();
   korvelin::InitHttp();
   QApplication app(argc, argv);
   // The window hides to the tray and message boxes come and go; only the shutdown steps end

@@ -357,6 +357,9 @@ case_first_start() {
     same_bytes "$dir/$list_name" "$work/expected_default.txt"
   [[ -e "$dir/$list_name" ]] || say "#  folder holds: $(ls -A "$dir" | tr '\n' ' ')"
   expect "first start: the tray icon is embedded in the system tray" wait_for 5 tray_has_icon
+  # The mail password lives in memory: the process writes no core file.
+  expect "first start: the program's core file limit is 0" \
+    grep -Eq '^Max core file size +0 +0 ' "/proc/$app_pid/limits"
 
   # Pictures of both tab pages for the README: page 0 as it starts, then page 1.
   screenshot "$wid" "$out_dir/screenshot-monitor.png"
