@@ -263,7 +263,7 @@ std::string Utf8ToAnsi(std::string_view utf8) {
     int length;
     const int code = DecodeUtf8(in, end, length);
     in += length;
-    put(code >= 0 && code < 0x10000 ? encode[code] : encode['?']);
+    put(code >= 0 && code < 0x10000 ? encode[code] : encode[static_cast<unsigned char>('?')]);
   }
   result.resize(static_cast<std::size_t>(out - outBase));
   return result;

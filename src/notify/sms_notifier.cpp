@@ -264,6 +264,12 @@ std::string UnescapeText(std::string_view text) {
   return Utf8ToAnsi(Utf16ToUtf8(decoded));
 }
 
+std::string SmsReplyLogText(std::string_view reply) {
+  std::string decoded = UnescapeText(TextBetween(reply, kTextMemberStart, kTextMemberEnd));
+  if (decoded.empty()) decoded = UnescapeText(reply);
+  return decoded;
+}
+
 SmsNotifier::SmsNotifier(std::shared_ptr<ActivityLog> log, SmsGateway gateway)
     : log_(std::move(log)), gateway_(std::move(gateway)) {}
 
@@ -277,9 +283,7 @@ void SmsNotifier::Send(const std::string& phone) {
   const std::string reply =
       BytesToText(FetchViaInternetApi(gateway_.endpoint, 1, form, &cookies, &headers));
 
-  std::string decoded = UnescapeText(TextBetween(reply, kTextMemberStart, kTextMemberEnd));
-  if (decoded.empty()) decoded = UnescapeText(reply);
-  log_->Append(NowMillisText() + decoded + "\r\n");
+  log_->Append(NowMillisText() + SmsReplyLogText(reply) + "\r\n");
 }
 
 }  // namespace korvelin

@@ -18,6 +18,9 @@ SmsGateway DefaultSmsGateway();
 
 // Decodes a gateway reply's escaped text; code page 936 result.
 std::string UnescapeText(std::string_view text);
+// What Send logs of a gateway reply (after the time digits): the reply's text member
+// decoded or, when that gives nothing, the whole reply decoded.
+std::string SmsReplyLogText(std::string_view reply);
 
 class SmsNotifier {
  public:
