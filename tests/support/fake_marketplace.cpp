@@ -18,8 +18,8 @@ std::string Lower(std::string_view s) {
 
 std::string Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' ||
-                        s.back() == '\n'))
+  while (!s.empty() &&
+         (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
     s.remove_suffix(1);
   return std::string(s);
 }
@@ -45,12 +45,18 @@ std::string HostWithoutPort(std::string_view host) {
 
 const char* Reason(int status) {
   switch (status) {
-    case 200: return "OK";
-    case 302: return "Found";
-    case 404: return "Not Found";
-    case 500: return "Internal Server Error";
-    case 503: return "Service Unavailable";
-    default: return "Status";
+    case 200:
+      return "OK";
+    case 302:
+      return "Found";
+    case 404:
+      return "Not Found";
+    case 500:
+      return "Internal Server Error";
+    case 503:
+      return "Service Unavailable";
+    default:
+      return "Status";
   }
 }
 
@@ -108,9 +114,10 @@ std::string RecordedRequest::Header(std::string_view name) const {
   return {};
 }
 
-FakeMarketplace::FakeMarketplace(int port, int tlsPort) {
+FakeMarketplace::FakeMarketplace(int port, int tlsPort, TlsIdentity tlsIdentity) {
   plain_ = std::make_unique<LoopbackServer>([this](Connection& c) { Serve(c, false); }, port);
-  secure_ = std::make_unique<LoopbackServer>([this](Connection& c) { Serve(c, true); }, tlsPort);
+  secure_ = std::make_unique<LoopbackServer>([this](Connection& c) { Serve(c, true); }, tlsPort,
+                                             tlsIdentity);
 }
 
 FakeMarketplace::~FakeMarketplace() {
@@ -290,7 +297,8 @@ bool FakeMarketplace::ServeOne(Connection& c, bool tls) {
                  "cookies set\n");
   }
   if (path == "/delete-cookie") {
-    return reply(200, "Set-Cookie: session=deleted; expires=Thu, 01-Jan-1970 00:00:01 GMT; path=/\r\n",
+    return reply(200,
+                 "Set-Cookie: session=deleted; expires=Thu, 01-Jan-1970 00:00:01 GMT; path=/\r\n",
                  "cookie deleted\n");
   }
   if (path == "/echo") return reply(200, "", request.body);

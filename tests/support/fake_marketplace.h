@@ -38,12 +38,12 @@ namespace korvelin::testing {
 // UTF-8 except for Japan, whose yen sign is written as the Shift_JIS bytes 81 8F (invalid
 // UTF-8: each byte decodes to one replacement character and so reads as "??").
 namespace page_marker {
-inline constexpr std::string_view kEuro = ">EUR ";                 // de, fr, it, nl
-inline constexpr std::string_view kJapan = ">\x81\x8F ";           // co.jp
-inline constexpr std::string_view kUsa = ">$";                     // com
-inline constexpr std::string_view kCanada = ">CDN$ ";              // ca
-inline constexpr std::string_view kUk = ">\xC2\xA3";               // co.uk, pound sign
-inline constexpr std::string_view kChina = ">\xEF\xBF\xA5 ";       // cn, full-width yuan sign
+inline constexpr std::string_view kEuro = ">EUR ";            // de, fr, it, nl
+inline constexpr std::string_view kJapan = ">\x81\x8F ";      // co.jp
+inline constexpr std::string_view kUsa = ">$";                // com
+inline constexpr std::string_view kCanada = ">CDN$ ";         // ca
+inline constexpr std::string_view kUk = ">\xC2\xA3";          // co.uk, pound sign
+inline constexpr std::string_view kChina = ">\xEF\xBF\xA5 ";  // cn, full-width yuan sign
 }  // namespace page_marker
 
 // The page marker of a marketplace host (a port suffix is ignored); the euro marker for
@@ -63,8 +63,9 @@ struct RecordedRequest {
 
 class FakeMarketplace {
  public:
-  // port / tlsPort 0: any free port.
-  explicit FakeMarketplace(int port = 0, int tlsPort = 0);
+  // port / tlsPort 0: any free port. The TLS port serves the given test identity.
+  explicit FakeMarketplace(int port = 0, int tlsPort = 0,
+                           TlsIdentity tlsIdentity = TlsIdentity::kTrusted);
   ~FakeMarketplace();
 
   bool Ok() const;

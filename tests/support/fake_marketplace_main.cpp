@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
       FakeOption::Number("--port", port),
       FakeOption::Number("--tls-port", tlsPort),
       FakeOption::Text("--log", logPath),
+      FakeOption::Pki("fake_marketplace"),
       {"--price", true,
        [&](const char* v) {
          const char* eq = std::strchr(v, '=');
@@ -37,10 +38,10 @@ int main(int argc, char** argv) {
          return true;
        }},
   };
-  if (!korvelin::testing::ReadFakeOptions(
-          argc, argv, "fake_marketplace",
-          "usage: fake_marketplace --port N --tls-port N [--log FILE] [--price CODE=TEXT ...]",
-          options)) {
+  if (!korvelin::testing::ReadFakeOptions(argc, argv, "fake_marketplace",
+                                          "usage: fake_marketplace --port N --tls-port N [--log "
+                                          "FILE] [--pki DIR] [--price CODE=TEXT ...]",
+                                          options)) {
     return 2;
   }
 
