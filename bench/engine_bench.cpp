@@ -16,8 +16,8 @@
 #include "common/code_page.h"
 #include "monitor/loopback_page_server.h"
 #include "monitor/monitor_scheduler.h"
-#include "monitor/page_fetcher.h"
 #include "monitor/price_check.h"
+#include "net/page_fetcher.h"
 #include "support/recording_ports.h"
 
 namespace korvelin {

@@ -28,7 +28,7 @@
 #include <thread>
 #include <vector>
 
-#include "monitor/page_fetcher.h"
+#include "net/page_fetcher.h"
 #include "support/fake_marketplace.h"
 
 namespace {

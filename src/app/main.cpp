@@ -8,7 +8,7 @@
 #include "common/core_dumps.h"
 #include "common/files.h"
 #include "common/utilities.h"
-#include "monitor/page_fetcher.h"
+#include "net/page_fetcher.h"
 
 int main(int argc, char** argv) {
   korvelin::DisableCoreDumps();

@@ -415,8 +415,9 @@ void MainWindow::BuildContext() {
       bridge_, page1->findChild<QPushButton*>(QStringLiteral("按钮重新链接邮件")),
       page1->findChild<QPushButton*>(QStringLiteral("按钮发送测试邮件")),
       canvas_[0]->findChild<QCheckBox*>(QStringLiteral("选择框开启邮件通知")));
-  context->mail = std::make_shared<MailNotifier>(context->settings, context->log, context->desktop,
-                                                 controls, options_.mailServer);
+  context->mail =
+      std::make_shared<MailNotifier>(context->settings, context->log, context->desktop, controls,
+                                     MarketplaceTable().DefaultSite(), options_.mailServer);
   context->sms = std::make_shared<SmsNotifier>(context->log);
 
   // The ledger box shows the ledger's current text; a change from a worker is handed to the

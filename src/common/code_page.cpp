@@ -49,8 +49,7 @@ std::size_t ConvertOne(void* handle, const char* in, std::size_t inSize, char* o
   char* outPtr = out;
   std::size_t inLeft = inSize;
   std::size_t outLeft = outSize;
-  if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) ||
-      inLeft != 0)
+  if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) || inLeft != 0)
     return 0;
   // Flush any pending shift state (none for these encodings, but be thorough).
   if (iconv(cd, nullptr, nullptr, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) return 0;
@@ -241,10 +240,10 @@ std::string Utf8ToAnsi(std::string_view utf8) {
       std::uint64_t v;
       std::memcpy(&v, in, 8);
       if ((v & 0xC0C0F0C0C0F0ULL) != 0x8080E08080E0ULL) break;
-      const unsigned c0 = static_cast<unsigned>((v & 0x0F) << 12 | (v & 0x3F00) >> 2 |
-                                                (v & 0x3F0000) >> 16);
-      const unsigned c1 = static_cast<unsigned>((v >> 12 & 0xF000) | (v >> 26 & 0xFC0) |
-                                                (v >> 40 & 0x3F));
+      const unsigned c0 =
+          static_cast<unsigned>((v & 0x0F) << 12 | (v & 0x3F00) >> 2 | (v & 0x3F0000) >> 16);
+      const unsigned c1 =
+          static_cast<unsigned>((v >> 12 & 0xF000) | (v >> 26 & 0xFC0) | (v >> 40 & 0x3F));
       if ((kValidThreeByte >> (c0 >> 11) & kValidThreeByte >> (c1 >> 11) & 1) == 0) break;
       put(encode[c0]);
       put(encode[c1]);
@@ -316,6 +315,67 @@ std::string AnsiToUtf8(std::string_view ansi) {
   }
   result.resize(static_cast<std::size_t>(out - outBase));
   return result;
+}
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+  std::u16string out;
+  out.reserve(utf8.size());
+  const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+  const unsigned char* end = p + utf8.size();
+  while (p < end) {
+    if (*p < 0x80) {
+      out += static_cast<char16_t>(*p++);
+      continue;
+    }
+    int length;
+    const int code = DecodeUtf8(p, end, length);
+    p += length;
+    if (code < 0) {
+      out += u'\uFFFD';
+    } else if (code >= 0x10000) {
+      const unsigned above = static_cast<unsigned>(code) - 0x10000;
+      out += static_cast<char16_t>(0xD800 + (above >> 10));
+      out += static_cast<char16_t>(0xDC00 + (above & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(code);
+    }
+  }
+  return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size() * 3);
+  auto put = [&out](char32_t cp) {
+    if (cp < 0x80) {
+      out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+      out += static_cast<char>(0xC0 | (cp >> 6));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+      out += static_cast<char>(0xE0 | (cp >> 12));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (cp >> 18));
+      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+  };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t u = text[i];
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      put(0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+      ++i;
+    } else if (u >= 0xD800 && u <= 0xDFFF) {
+      out += '?';
+    } else {
+      put(u);
+    }
+  }
+  return out;
 }
 
 std::string Ansi(std::string_view utf8) { return Utf8ToAnsi(utf8); }

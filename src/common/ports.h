@@ -36,4 +36,14 @@ class Desktop {
   virtual void ShowMessage(const std::string& text, const std::string& title) = 0;
 };
 
+// The mail buttons and the mail alert check box, as the mail notifier changes them. Called
+// from worker threads; the app hands each call to the UI thread.
+class MailControls {
+ public:
+  virtual ~MailControls() = default;
+  virtual void SetConnectButton(const std::string& caption, bool enabled) = 0;  // 按钮重新链接邮件
+  virtual void SetTestButton(const std::string& caption, bool enabled) = 0;  // 按钮发送测试邮件
+  virtual void SetMailAlertsEnabled(bool enabled) = 0;  // 选择框开启邮件通知
+};
+
 }  // namespace korvelin

@@ -1,6 +1,7 @@
 #include "monitor/marketplace.h"
 
 #include "common/code_page.h"
+#include "common/utilities.h"
 
 namespace korvelin {
 
@@ -50,6 +51,10 @@ const Marketplace& MarketplaceTable::MarketplaceFor(const std::string& countryNa
     if (record.CountryName == countryName) return record;
   }
   return records_[0];
+}
+
+std::string MarketplaceTable::DefaultSite() const {
+  return TextBetween(records_[0].ReviewsUrlPrefix, "", "/product-reviews/");
 }
 
 }  // namespace korvelin

@@ -23,6 +23,8 @@ class MarketplaceTable {
   // The record whose CountryName equals the text byte for byte, else the 德国 record.
   const Marketplace& MarketplaceFor(const std::string& countryName) const;
   const std::array<Marketplace, 9>& Records() const { return records_; }
+  // Scheme and host of the 德国 marketplace, "http://www.amazon.de" with the real hosts.
+  std::string DefaultSite() const;
 
  private:
   std::array<Marketplace, 9> records_;

@@ -11,7 +11,7 @@
 #include "common/utilities.h"
 #include "monitor/alert_dispatch.h"
 #include "monitor/monitor_texts.h"
-#include "monitor/page_fetcher.h"
+#include "net/page_fetcher.h"
 
 namespace korvelin {
 

@@ -9,8 +9,7 @@
 #include "common/settings.h"
 #include "common/text.h"
 #include "common/utilities.h"
-#include "monitor/marketplace.h"
-#include "notify/smtp_client.h"
+#include "net/smtp_client.h"
 
 namespace korvelin {
 
@@ -36,7 +35,7 @@ struct MailTexts {
   std::string testSubject = Ansi("发送测试邮件");
   std::string testBodyProduct = Ansi("产品：测试产品\r\n时间：");
   std::string testBodyLink = Ansi("\r\n链接：");
-  std::string germany = Ansi("德国");
+  std::string testLinkPath = "/gp/aw/d/";
 };
 
 const MailTexts& Texts() {
@@ -58,6 +57,7 @@ struct MailNotifier::State {
   std::shared_ptr<ActivityLog> log;
   std::shared_ptr<Desktop> desktop;
   std::shared_ptr<MailControls> controls;
+  std::string testLinkSite;
   SmtpEndpoint endpoint;
 
   // Serialises every use of the connection and the stored sender: an open and the send
@@ -116,8 +116,9 @@ struct MailNotifier::State {
 
 MailNotifier::MailNotifier(std::shared_ptr<Settings> settings, std::shared_ptr<ActivityLog> log,
                            std::shared_ptr<Desktop> desktop, std::shared_ptr<MailControls> controls,
-                           MailServer server)
+                           std::string testLinkSite, MailServer server)
     : state_(std::make_unique<State>()) {
+  state_->testLinkSite = std::move(testLinkSite);
   state_->settings = std::move(settings);
   state_->log = std::move(log);
   state_->desktop = std::move(desktop);
@@ -149,10 +150,8 @@ void MailNotifier::SendTest() {
   State& s = *state_;
   const MailTexts& t = Texts();
   s.controls->SetTestButton(t.testBusy, false);
-  static const std::string germanySite = TextBetween(
-      MarketplaceTable().MarketplaceFor(t.germany).ReviewsUrlPrefix, "", "/product-reviews/");
   const std::string body =
-      t.testBodyProduct + NowText() + t.testBodyLink + germanySite + "/gp/aw/d/";
+      t.testBodyProduct + NowText() + t.testBodyLink + s.testLinkSite + t.testLinkPath;
   const std::string recipient = RemoveSpaces(s.settings->Text(Edit::Recipient));
   bool sent = false;
   {

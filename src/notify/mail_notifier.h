@@ -5,21 +5,11 @@
 #include <mutex>
 #include <string>
 
+#include "common/ports.h"
+
 namespace korvelin {
 
-class ActivityLog;
-class Desktop;
 class Settings;
-
-// The mail buttons and the mail alert check box, as the notifier changes them. Called
-// from worker threads; the app hands each call to the UI thread.
-class MailControls {
- public:
-  virtual ~MailControls() = default;
-  virtual void SetConnectButton(const std::string& caption, bool enabled) = 0;  // 按钮重新链接邮件
-  virtual void SetTestButton(const std::string& caption, bool enabled) = 0;     // 按钮发送测试邮件
-  virtual void SetMailAlertsEnabled(bool enabled) = 0;                          // 选择框开启邮件通知
-};
 
 struct MailServer {
   std::string host = "smtp.qq.com";
@@ -28,9 +18,11 @@ struct MailServer {
 
 class MailNotifier {
  public:
+  // `testLinkSite`: scheme and host the test mail links to (the 德国 marketplace's site,
+  // "http://www.amazon.de"); the caller that knows the marketplaces passes it.
   MailNotifier(std::shared_ptr<Settings> settings, std::shared_ptr<ActivityLog> log,
                std::shared_ptr<Desktop> desktop, std::shared_ptr<MailControls> controls,
-               MailServer server = {});
+               std::string testLinkSite, MailServer server = {});
   ~MailNotifier();
   void Connect();
   void SendTest();

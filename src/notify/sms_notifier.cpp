@@ -1,14 +1,13 @@
 #include "notify/sms_notifier.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <optional>
 
 #include "common/code_page.h"
 #include "common/ports.h"
 #include "common/text.h"
 #include "common/utilities.h"
-#include "monitor/page_fetcher.h"
+#include "net/page_fetcher.h"
 
 #ifndef KORVELIN_SMS_ENDPOINT
 #define KORVELIN_SMS_ENDPOINT "https://textbelt.com/text"
@@ -46,96 +45,6 @@ std::string FormEncode(std::string_view value) {
       out += '%';
       out += kHex[c >> 4];
       out += kHex[c & 0x0F];
-    }
-  }
-  return out;
-}
-
-// UTF-8 (as AnsiToUtf8 writes it) to UTF-16 code units.
-std::u16string Utf8ToUtf16(std::string_view utf8) {
-  std::u16string out;
-  size_t i = 0;
-  while (i < utf8.size()) {
-    const auto b = static_cast<unsigned char>(utf8[i]);
-    char32_t cp = 0xFFFD;
-    size_t extra = 0;
-    if (b < 0x80) {
-      cp = b;
-    } else if ((b & 0xE0) == 0xC0) {
-      cp = b & 0x1F;
-      extra = 1;
-    } else if ((b & 0xF0) == 0xE0) {
-      cp = b & 0x0F;
-      extra = 2;
-    } else if ((b & 0xF8) == 0xF0) {
-      cp = b & 0x07;
-      extra = 3;
-    }
-    size_t used = 1;
-    if (extra > 0) {
-      bool ok = i + extra < utf8.size();
-      for (size_t k = 1; ok && k <= extra; ++k) {
-        const auto t = static_cast<unsigned char>(utf8[i + k]);
-        if ((t & 0xC0) != 0x80) {
-          ok = false;
-        } else {
-          cp = (cp << 6) | (t & 0x3F);
-        }
-      }
-      if (ok) {
-        used = extra + 1;
-      } else {
-        cp = 0xFFFD;
-      }
-    } else if (b >= 0x80) {
-      cp = 0xFFFD;
-    }
-    i += used;
-    if (cp >= 0x10000 && cp <= 0x10FFFF) {
-      cp -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (cp >> 10));
-      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    } else if (cp > 0x10FFFF) {
-      out += u'\uFFFD';
-    } else {
-      out += static_cast<char16_t>(cp);
-    }
-  }
-  return out;
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-// UTF-16 to UTF-8; a surrogate without its partner cannot be written and becomes "?".
-std::string Utf16ToUtf8(std::u16string_view text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char16_t u = text[i];
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      AppendUtf8(out,
-                 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
-      ++i;
-    } else if (u >= 0xD800 && u <= 0xDFFF) {
-      out += '?';
-    } else {
-      AppendUtf8(out, u);
     }
   }
   return out;
@@ -280,8 +189,8 @@ void SmsNotifier::Send(const std::string& phone) {
   // Own (empty) cookie jar: each notice is a request of its own.
   std::string cookies;
   std::string headers;
-  const std::string reply =
-      BytesToText(FetchViaInternetApi(gateway_.endpoint, 1, form, &cookies, &headers));
+  const std::string reply = BytesToText(
+      FetchViaInternetApi(gateway_.endpoint, HttpMethod::Post, form, &cookies, &headers));
 
   log_->Append(NowMillisText() + SmsReplyLogText(reply) + "\r\n");
 }

@@ -11,7 +11,7 @@
 #include "common/code_page.h"
 #include "common/text.h"
 #include "fuzz/fuzz_check.h"
-#include "monitor/page_fetcher.h"
+#include "net/page_fetcher.h"
 
 namespace {
 

@@ -230,7 +230,8 @@ TEST(DispatchAlertsThreaded, RealSmsAndMailChannels) {
       std::make_shared<SmsNotifier>(engine.log, SmsGateway{gateway.Endpoint(), "k3y"});
   engine.context->mail = std::make_shared<MailNotifier>(
       engine.context->settings, engine.log, engine.desktop,
-      std::make_shared<testing::RecordingMailControls>(), MailServer{"127.0.0.1", smtp.Port()});
+      std::make_shared<testing::RecordingMailControls>(), MarketplaceTable().DefaultSite(),
+      MailServer{"127.0.0.1", smtp.Port()});
 
   const std::string first = Ansi("爱他美1");
   const std::string second = Ansi("日本奶粉");

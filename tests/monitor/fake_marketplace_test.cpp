@@ -10,7 +10,7 @@
 
 #include "common/code_page.h"
 #include "common/utilities.h"
-#include "monitor/page_fetcher.h"
+#include "net/page_fetcher.h"
 
 namespace korvelin {
 namespace {
@@ -29,7 +29,7 @@ TEST(FakeMarketplace, EachHostsPageCarriesItsMarketplaceMarkerAfterConversion) {
       {"www.amazon.it", ">EUR ", "9,90"},    {"www.amazon.nl", ">EUR ", "1.299,00"},
       {"www.amazon.co.jp", ">?? ", "1,980"}, {"www.amazon.com", ">$", "1,299.00"},
       {"www.amazon.ca", ">CDN$ ", "45.50"},  {"www.amazon.co.uk", ">?", "12.99"},
-      {"www.amazon.cn", ">￥ ", "199.00"},    {"www.amazon.co.jp:8080", ">?? ", "500"},
+      {"www.amazon.cn", ">￥ ", "199.00"},   {"www.amazon.co.jp:8080", ">?? ", "500"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.host);
@@ -46,8 +46,8 @@ TEST(FakeMarketplace, PricesFollowTheHostHeaderAndEveryHeadGoesToTheLog) {
   server.SetPrice("B0TEST", "7,50");  // marker chosen by the Host header
 
   std::string headers = "Host: www.amazon.co.uk";
-  const std::string body =
-      FetchViaInternetApi(server.BaseUrl() + "/product-reviews/B0TEST", 0, {}, nullptr, &headers);
+  const std::string body = FetchViaInternetApi(server.BaseUrl() + "/product-reviews/B0TEST",
+                                               HttpMethod::Get, {}, nullptr, &headers);
   EXPECT_EQ(body, PricePage(testing::page_marker::kUk, "7,50"));
   EXPECT_EQ(FetchViaRequestObject(server.BaseUrl() + "/product-reviews/UNKNOWN", 5)
                 .find("class=\"price\""),

@@ -86,5 +86,16 @@ TEST(MarketplaceTableTest, HostOverridePointsOneRecordElsewhere) {
             "http://www.amazon.com/product-reviews/");
 }
 
+// The site the test mail links to: the German record's scheme and host.
+TEST(MarketplaceTableTest, DefaultSiteIsTheGermanRecordsSite) {
+  EXPECT_EQ(MarketplaceTable().DefaultSite(), "http://www.amazon.de");
+  const MarketplaceTable germanyElsewhere(
+      std::map<std::string, std::string>{{"德国", "127.0.0.1:9"}});
+  EXPECT_EQ(germanyElsewhere.DefaultSite(), "http://127.0.0.1:9");
+  const MarketplaceTable japanElsewhere(
+      std::map<std::string, std::string>{{"日本", "127.0.0.1:9"}});
+  EXPECT_EQ(japanElsewhere.DefaultSite(), "http://www.amazon.de");
+}
+
 }  // namespace
 }  // namespace korvelin

@@ -33,6 +33,8 @@ const std::string kConnected = "\r\n邮件通讯服务器连接成功，邮件�
 const std::string kConnectFailed = "\r\n邮件通讯服务器连接失败，邮件通知功能不能使用！\r\n";
 const std::string kSent = "\r\n邮件通知发送成功！\r\n";
 const std::string kSendFailed = "\r\n邮件通知发送失败！\r\n";
+// The site the program hands the notifier for the test mail's link.
+const std::string kTestLinkSite = "http://www.amazon.de";
 
 // The log entries as the literal after their date-time stamp (UTF-8); a stamp that is not
 // a date-time text shows up as "BAD STAMP".
@@ -58,7 +60,7 @@ class MailNotifierTest : public ::testing::Test {
     settings->SetText(Edit::Recipient, "to@qq.com");
   }
   std::unique_ptr<MailNotifier> MakeNotifier(int port) {
-    return std::make_unique<MailNotifier>(settings, log, desktop, controls,
+    return std::make_unique<MailNotifier>(settings, log, desktop, controls, kTestLinkSite,
                                           MailServer{"127.0.0.1", port});
   }
 
@@ -113,7 +115,8 @@ TEST_F(MailNotifierTest, ConnectFailureIsLoggedAndDisablesMailAlerts) {
       options.accept = [](const std::string&, const std::string&) { return false; };
     testing::FakeSmtp smtp(options);
     const int port = c.closedPort ? ClosedPort() : smtp.Port();
-    MailNotifier notifier(settings, log, desktop, controls, MailServer{"127.0.0.1", port});
+    MailNotifier notifier(settings, log, desktop, controls, kTestLinkSite,
+                          MailServer{"127.0.0.1", port});
     notifier.Connect();
 
     EXPECT_EQ(Literals(log->Entries()), (std::vector<std::string>{kConnecting, kConnectFailed}));
@@ -163,7 +166,9 @@ TEST_F(MailNotifierTest, InvalidSettingsOnlyFlickerTheCaption) {
     settings->SetText(Edit::Sender, c.sender);
     settings->SetText(Edit::Password, c.password);
     settings->SetText(Edit::Recipient, c.recipient);
-    MailNotifier(settings, log, desktop, controls, MailServer{"127.0.0.1", smtp.Port()}).Connect();
+    MailNotifier(settings, log, desktop, controls, kTestLinkSite,
+                 MailServer{"127.0.0.1", smtp.Port()})
+        .Connect();
     EXPECT_TRUE(log->Entries().empty());
     EXPECT_TRUE(desktop->Messages().empty());
     EXPECT_EQ(controls->Calls(),
@@ -280,7 +285,8 @@ TEST_F(MailNotifierTest, SendAlertWithInvalidSettingsUsesWhateverConnectionExist
   {
     auto log2 = std::make_shared<MemoryLog>();
     settings->SetText(Edit::Password, "secret");
-    MailNotifier notifier(settings, log2, desktop, controls, MailServer{"127.0.0.1", smtp.Port()});
+    MailNotifier notifier(settings, log2, desktop, controls, kTestLinkSite,
+                          MailServer{"127.0.0.1", smtp.Port()});
     notifier.Connect();
     settings->SetText(Edit::Sender, "@qq.com");  // invalid from now on
     notifier.SendAlert("s", "b", "to@qq.com");
@@ -297,7 +303,8 @@ TEST_F(MailNotifierTest, LineBreaksInAddressesAndSubjectAddNoCommandOrHeader) {
   settings->SetText(Edit::Sender, "user@qq.com\r\nBcc: spy@x.cn");
   testing::FakeSmtp smtp;
   MakeNotifier(smtp.Port())
-      ->SendAlert(Ansi("甲\r\nBcc: spy@x.cn\r\n\r\nforged"), "b", "to@qq.com\r\nRCPT TO:<spy@x.cn>");
+      ->SendAlert(Ansi("甲\r\nBcc: spy@x.cn\r\n\r\nforged"), "b",
+                  "to@qq.com\r\nRCPT TO:<spy@x.cn>");
 
   EXPECT_EQ(Literals(log->Entries()).back(), kSent);
   const auto messages = smtp.Messages();

@@ -16,7 +16,6 @@
 
 #include "common/code_page.h"
 #include "common/ports.h"
-#include "notify/mail_notifier.h"
 
 namespace korvelin::testing {
 

@@ -1,9 +1,10 @@
 // The page fetcher against a real HTTP server on loopback: the exact request heads both
 // routines send, bodies, cookies, redirects to TLS, time-outs and every failure path; and
 // the address, cookie and header rules as tables.
-#include "monitor/page_fetcher.h"
+#include "net/page_fetcher.h"
 
 #include <arpa/inet.h>
+#include <curl/curl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -56,9 +57,13 @@ TEST_F(PageFetcherTest, RequestObjectSendsHostThenTheDefaultLinesAndNothingElse)
   EXPECT_EQ(r.requestLine, "GET /product-reviews/B00D8V0972 HTTP/1.1");
   EXPECT_EQ(r.headerBlock, HostLine() +
                                "Accept: */*\r\n"
-                               "Referer: " + url + "\r\n"
+                               "Referer: " +
+                               url +
+                               "\r\n"
                                "Accept-Language: zh-cn\r\n"
-                               "User-Agent: " + kAgent + "\r\n"
+                               "User-Agent: " +
+                               kAgent +
+                               "\r\n"
                                "Content-Type: application/x-www-form-urlencoded\r\n");
   EXPECT_EQ(r.body, "");
 }
@@ -70,7 +75,9 @@ TEST_F(PageFetcherTest, InternetApiSendsTheAgentAfterHostThenTheDefaultLines) {
   EXPECT_EQ(r.requestLine, "GET /product-reviews/B00D8V0972 HTTP/1.1");
   EXPECT_EQ(r.headerBlock, HostLine() + "User-Agent: " + kAgent + "\r\n" +
                                "Accept: */*\r\n"
-                               "Referer: " + url + "\r\n"
+                               "Referer: " +
+                               url +
+                               "\r\n"
                                "Accept-Language: zh-cn\r\n"
                                "Content-Type: application/x-www-form-urlencoded\r\n");
 }
@@ -114,7 +121,7 @@ TEST_F(PageFetcherTest, InternetApiCompletesAndSendsTheCallersLines) {
     SCOPED_TRACE(c.given);
     server_.ClearRequests();
     std::string headers = c.given;
-    EXPECT_FALSE(FetchViaInternetApi(url, 0, {}, nullptr, &headers).empty());
+    EXPECT_FALSE(FetchViaInternetApi(url, HttpMethod::Get, {}, nullptr, &headers).empty());
     EXPECT_EQ(headers, expand(c.completed));
     EXPECT_EQ(OnlyRequest().headerBlock, HostLine() + expand(c.sentAfterHost));
   }
@@ -130,8 +137,8 @@ TEST(CompleteRequestHeaders, AddsTheDefaultsInOrderCaseSensitively) {
             "Content-Type: application/x-www-form-urlencoded");
   EXPECT_EQ(CompleteRequestHeaders("user-agent: x", a, true),
             "user-agent: x\r\nAccept: */*\r\nReferer: http://h/p\r\nAccept-Language: zh-cn\r\n"
-            "User-Agent: " + std::string(kAgent) +
-                "\r\nContent-Type: application/x-www-form-urlencoded");
+            "User-Agent: " +
+                std::string(kAgent) + "\r\nContent-Type: application/x-www-form-urlencoded");
 }
 
 // ------------------------------------------------------------------ methods and bodies
@@ -139,7 +146,7 @@ TEST(CompleteRequestHeaders, AddsTheDefaultsInOrderCaseSensitively) {
 TEST_F(PageFetcherTest, PostSendsTheBodyWithItsLengthAfterTheLines) {
   const std::string url = Url("/echo");
   const std::string form = "phone=5555555555&message=hello%20there&key=textbelt";
-  EXPECT_EQ(FetchViaInternetApi(url, 1, form), form);
+  EXPECT_EQ(FetchViaInternetApi(url, HttpMethod::Post, form), form);
   const RecordedRequest r = OnlyRequest();
   EXPECT_EQ(r.requestLine, "POST /echo HTTP/1.1");
   EXPECT_EQ(r.body, form);
@@ -147,19 +154,20 @@ TEST_F(PageFetcherTest, PostSendsTheBodyWithItsLengthAfterTheLines) {
                                "Accept: */*\r\nReferer: " + url +
                                "\r\nAccept-Language: zh-cn\r\n"
                                "Content-Type: application/x-www-form-urlencoded\r\n"
-                               "Content-Length: " + std::to_string(form.size()) + "\r\n");
+                               "Content-Length: " +
+                               std::to_string(form.size()) + "\r\n");
 }
 
 TEST_F(PageFetcherTest, HeadAndUnknownMethods) {
   std::string replyHeaders;
-  EXPECT_EQ(FetchViaInternetApi(Url("/product-reviews/B00D8V0972"), 2, "ignored", nullptr,
-                                nullptr, &replyHeaders),
+  EXPECT_EQ(FetchViaInternetApi(Url("/product-reviews/B00D8V0972"), HttpMethod::Head, "ignored",
+                                nullptr, nullptr, &replyHeaders),
             "");
   EXPECT_EQ(replyHeaders.rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
   EXPECT_EQ(OnlyRequest().requestLine, "HEAD /product-reviews/B00D8V0972 HTTP/1.1");
   server_.ClearRequests();
   // Any other method is a GET without a body.
-  EXPECT_EQ(FetchViaInternetApi(Url("/echo"), 7, "not sent"), "");
+  EXPECT_EQ(FetchViaInternetApi(Url("/echo"), static_cast<HttpMethod>(7), "not sent"), "");
   const RecordedRequest r = OnlyRequest();
   EXPECT_EQ(r.requestLine, "GET /echo HTTP/1.1");
   EXPECT_EQ(r.body, "");
@@ -169,8 +177,9 @@ TEST_F(PageFetcherTest, ErrorStatusBodiesAreReturnedLikeAnyOther) {
   const std::string notFound = FetchViaRequestObject(Url("/missing"), 5);
   EXPECT_NE(notFound.find("404 Not Found"), std::string::npos);
   std::string replyHeaders;
-  EXPECT_EQ(FetchViaInternetApi(Url("/status/503"), 0, {}, nullptr, nullptr, &replyHeaders),
-            FetchViaRequestObject(Url("/status/503"), 5));
+  EXPECT_EQ(
+      FetchViaInternetApi(Url("/status/503"), HttpMethod::Get, {}, nullptr, nullptr, &replyHeaders),
+      FetchViaRequestObject(Url("/status/503"), 5));
   EXPECT_EQ(replyHeaders.rfind("HTTP/1.1 503 Service Unavailable\r\n", 0), 0u);
 }
 
@@ -211,8 +220,8 @@ class TricklingServer {
         if (got <= 0) break;
         request.append(buffer, static_cast<std::size_t>(got));
       }
-      const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: " +
-                               std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n";
+      const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
+                               "\r\nConnection: close\r\n\r\n";
       bool open = send(connection, head.data(), head.size(), MSG_NOSIGNAL) > 0;
       for (std::size_t i = 0; open && i < body.size(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
@@ -257,7 +266,7 @@ TEST_F(PageFetcherTest, FailuresGiveAnEmptyBodyFromBothRoutines) {
   const std::string addresses[] = {
       closedPort,
       Url("/reset"),
-      Url("/endless"),                                   // beyond the 16 MiB cap
+      Url("/endless"),  // beyond the 16 MiB cap
       Url("/bytes/" + std::to_string(16 * 1024 * 1024 + 1)),
       "ftp://127.0.0.1/",  // not an address of either scheme
   };
@@ -265,13 +274,67 @@ TEST_F(PageFetcherTest, FailuresGiveAnEmptyBodyFromBothRoutines) {
     SCOPED_TRACE(a);
     EXPECT_EQ(FetchViaRequestObject(a, 5), "");
     std::string replyHeaders = "stale", replyCookies = "stale";
-    EXPECT_EQ(FetchViaInternetApi(a, 0, {}, nullptr, nullptr, &replyHeaders, &replyCookies), "");
+    EXPECT_EQ(
+        FetchViaInternetApi(a, HttpMethod::Get, {}, nullptr, nullptr, &replyHeaders, &replyCookies),
+        "");
     EXPECT_EQ(replyHeaders, "");
     EXPECT_EQ(replyCookies, "");
   }
   // A body of exactly 16 MiB is still whole.
   EXPECT_EQ(FetchViaInternetApi(Url("/bytes/" + std::to_string(16 * 1024 * 1024))).size(),
             16u * 1024u * 1024u);
+}
+
+// The result forms keep why a request ended as it did; the plain routines give the same
+// body.
+TEST_F(PageFetcherTest, ResultFormsKeepTheCause) {
+  int probe = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof addr;
+  ASSERT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(getsockname(probe, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+  close(probe);
+  const std::string closedPort = "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/";
+
+  struct Case {
+    std::string address;
+    int curlCode;
+    bool tooLarge;
+    long httpStatus;
+    std::string finalAddress;
+    bool withBody;
+  };
+  const Case cases[] = {
+      {Url("/product-reviews/B00D8V0972"), CURLE_OK, false, 200, Url("/product-reviews/B00D8V0972"),
+       true},
+      {Url("/status/503"), CURLE_OK, false, 503, Url("/status/503"), true},
+      {Url("/redirect-https/product-reviews/B00D8V0972"), CURLE_OK, false, 200,
+       server_.TlsBaseUrl() + "/product-reviews/B00D8V0972", true},
+      {closedPort, CURLE_COULDNT_CONNECT, false, 0, closedPort, false},
+      {Url("/bytes/" + std::to_string(16 * 1024 * 1024 + 1)), CURLE_WRITE_ERROR, true, 200,
+       Url("/bytes/" + std::to_string(16 * 1024 * 1024 + 1)), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.address);
+    const FetchResult viaObject = FetchViaRequestObjectResult(c.address, 5);
+    const FetchResult viaApi = FetchViaInternetApiResult(c.address);
+    for (const FetchResult* r : {&viaObject, &viaApi}) {
+      EXPECT_EQ(r->curlCode, c.curlCode);
+      EXPECT_EQ(r->tooLarge, c.tooLarge);
+      EXPECT_EQ(r->Ok(), c.curlCode == CURLE_OK);
+      EXPECT_EQ(r->httpStatus, c.httpStatus);
+      EXPECT_EQ(r->finalAddress, c.finalAddress);
+      EXPECT_EQ(r->body.empty(), !c.withBody);
+      EXPECT_EQ(r->replyHeaders.empty(), !c.withBody);
+      if (c.withBody) {
+        EXPECT_EQ(r->replyHeaders.rfind("HTTP/1.1 " + std::to_string(c.httpStatus) + " ", 0), 0u);
+      }
+    }
+    EXPECT_EQ(viaObject.body, FetchViaRequestObject(c.address, 5));
+    EXPECT_EQ(viaApi.body, FetchViaInternetApi(c.address));
+  }
 }
 
 // ------------------------------------------------------------------ redirects
@@ -297,15 +360,14 @@ TEST_F(PageFetcherTest, RedirectsToHttpsWithASelfSignedCertificateAreFollowed) {
 TEST_F(PageFetcherTest, GivenCookiesAreSentAsACookieLineAndMergedWithTheReply) {
   std::string cookies = "session=old; x=1";
   std::string replyHeaders, replyCookies;
-  EXPECT_EQ(FetchViaInternetApi(Url("/set-cookie"), 0, {}, &cookies, nullptr, &replyHeaders,
-                                &replyCookies),
+  EXPECT_EQ(FetchViaInternetApi(Url("/set-cookie"), HttpMethod::Get, {}, &cookies, nullptr,
+                                &replyHeaders, &replyCookies),
             "cookies set\n");
-  EXPECT_EQ(OnlyRequest().headerBlock,
-            HostLine() + "User-Agent: " + kAgent + "\r\n" + "Accept: */*\r\nReferer: " +
-                Url("/set-cookie") +
-                "\r\nAccept-Language: zh-cn\r\n"
-                "Content-Type: application/x-www-form-urlencoded\r\n"
-                "Cookie: session=old; x=1\r\n");
+  EXPECT_EQ(OnlyRequest().headerBlock, HostLine() + "User-Agent: " + kAgent + "\r\n" +
+                                           "Accept: */*\r\nReferer: " + Url("/set-cookie") +
+                                           "\r\nAccept-Language: zh-cn\r\n"
+                                           "Content-Type: application/x-www-form-urlencoded\r\n"
+                                           "Cookie: session=old; x=1\r\n");
   // Every Set-Cookie, whatever its letter case, is written "Set-Cookie".
   EXPECT_NE(replyHeaders.find("\r\nSet-Cookie: session=abc123; Path=/\r\n"), std::string::npos);
   EXPECT_NE(replyHeaders.find("\r\nSet-Cookie: lang=en; path=/\r\n"), std::string::npos);
@@ -320,7 +382,7 @@ TEST_F(PageFetcherTest, GivenCookiesAreSentAsACookieLineAndMergedWithTheReply) {
   EXPECT_EQ(OnlyRequest().Header("Cookie"), "");
 
   // An expired cookie leaves the caller's text.
-  FetchViaInternetApi(Url("/delete-cookie"), 0, {}, &cookies);
+  FetchViaInternetApi(Url("/delete-cookie"), HttpMethod::Get, {}, &cookies);
   EXPECT_EQ(cookies, "lang=en; theme=dark; x=1");
 }
 
@@ -328,7 +390,8 @@ TEST_F(PageFetcherTest, WithoutGivenCookiesTheAutomaticStoreCarriesThemToTheNext
   // "localhost" keeps this store's cookies apart from the other tests' host 127.0.0.1.
   const std::string base = "http://localhost:" + std::to_string(server_.Port());
   std::string replyCookies;
-  FetchViaInternetApi(base + "/set-cookie", 0, {}, nullptr, nullptr, nullptr, &replyCookies);
+  FetchViaInternetApi(base + "/set-cookie", HttpMethod::Get, {}, nullptr, nullptr, nullptr,
+                      &replyCookies);
   EXPECT_EQ(replyCookies, "session=abc123; lang=en; theme=dark");
   EXPECT_EQ(FetchViaInternetApi(base + "/product-reviews/B00D8V0972"), PageOfCode());
   auto requests = server_.Requests();
@@ -338,8 +401,7 @@ TEST_F(PageFetcherTest, WithoutGivenCookiesTheAutomaticStoreCarriesThemToTheNext
     EXPECT_NE(cookieLine.find(c), std::string::npos) << cookieLine;
   // The store's Cookie line comes right after the agent, before the request lines.
   EXPECT_EQ(requests[1].headerBlock.rfind("Host: localhost:" + std::to_string(server_.Port()) +
-                                              "\r\nUser-Agent: " + kAgent +
-                                              "\r\nCookie: ",
+                                              "\r\nUser-Agent: " + kAgent + "\r\nCookie: ",
                                           0),
             0u);
 
@@ -357,10 +419,9 @@ TEST_F(PageFetcherTest, WithoutGivenCookiesTheAutomaticStoreCarriesThemToTheNext
 
 TEST_F(PageFetcherTest, ReplyHeadsOfAnySizeComeBackWhole) {
   std::string replyHeaders, replyCookies;
-  FetchViaInternetApi(Url("/long-headers/20000"), 0, {}, nullptr, nullptr, &replyHeaders,
-                      &replyCookies);
-  EXPECT_NE(replyHeaders.find("X-Filler: " + std::string(20000, 'f') + "\r\n"),
-            std::string::npos);
+  FetchViaInternetApi(Url("/long-headers/20000"), HttpMethod::Get, {}, nullptr, nullptr,
+                      &replyHeaders, &replyCookies);
+  EXPECT_NE(replyHeaders.find("X-Filler: " + std::string(20000, 'f') + "\r\n"), std::string::npos);
   EXPECT_EQ(replyCookies, "late=1");
 }
 

@@ -1,4 +1,4 @@
-#include "notify/smtp_client.h"
+#include "net/smtp_client.h"
 
 #include <curl/curl.h>
 
@@ -7,26 +7,18 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
-#include <memory>
 #include <random>
 #include <string_view>
 
 #include "common/base64.h"
-#include "monitor/page_fetcher.h"
+#include "net/curl_request.h"
+#include "net/page_fetcher.h"
 
 namespace korvelin {
 
 namespace {
 
-struct CurlEasyDeleter {
-  void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-using CurlEasy = std::unique_ptr<CURL, CurlEasyDeleter>;
-
-struct CurlListDeleter {
-  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-using CurlList = std::unique_ptr<curl_slist, CurlListDeleter>;
+constexpr const char* kNoHandle = "no SMTP handle";
 
 // Header values may not carry line breaks of their own: CR and LF are dropped, so a value
 // can never start a header or an SMTP command (nor, decoded, a subject line) of its own.
@@ -118,9 +110,9 @@ int NoteAuthenticated(CURL*, curl_infotype type, char* data, size_t size, void* 
 }
 
 // An easy handle set up for one session with the server and the login.
-CurlEasy OpenSession(const SmtpEndpoint& endpoint, const SmtpLogin& login) {
+CurlRequest OpenSession(const SmtpEndpoint& endpoint, const SmtpLogin& login) {
   InitHttp();
-  CurlEasy curl(curl_easy_init());
+  CurlRequest curl;
   if (!curl) return curl;
   const std::string url = "smtp://" + endpoint.host + ":" + std::to_string(endpoint.port);
   CURL* h = curl.get();
@@ -164,8 +156,12 @@ std::string ComposeMail(const std::string& from, const std::string& to, const st
 }
 
 bool VerifySmtpLogin(const SmtpEndpoint& endpoint, const SmtpLogin& login) {
-  CurlEasy curl = OpenSession(endpoint, login);
-  if (!curl) return false;
+  return CheckSmtpLogin(endpoint, login).Ok();
+}
+
+SmtpResult CheckSmtpLogin(const SmtpEndpoint& endpoint, const SmtpLogin& login) {
+  CurlRequest curl = OpenSession(endpoint, login);
+  if (!curl) return SmtpResult::Failed(CURLE_FAILED_INIT, kNoHandle);
   // With neither sender nor recipients, libcurl logs in and sends this one command.
   curl_easy_setopt(curl.get(), CURLOPT_CUSTOMREQUEST, "NOOP");
   // libcurl skips the login silently when the server offers no AUTH; only a login the
@@ -174,29 +170,38 @@ bool VerifySmtpLogin(const SmtpEndpoint& endpoint, const SmtpLogin& login) {
   curl_easy_setopt(curl.get(), CURLOPT_DEBUGFUNCTION, NoteAuthenticated);
   curl_easy_setopt(curl.get(), CURLOPT_DEBUGDATA, &authenticated);
   curl_easy_setopt(curl.get(), CURLOPT_VERBOSE, 1L);
-  return curl_easy_perform(curl.get()) == CURLE_OK && authenticated;
+  const CURLcode code = curl_easy_perform(curl.get());
+  if (code != CURLE_OK) return SmtpResult::Failed(code, curl_easy_strerror(code));
+  if (!authenticated) return SmtpResult::Failed(CURLE_OK, "no login accepted");
+  return {};
 }
 
 std::string SendSmtpMail(const SmtpEndpoint& endpoint, const SmtpLogin& login,
                          const std::string& from, const std::string& to,
                          const std::string& message) {
-  if (to.empty()) return "no recipient";
+  return SendSmtpMailResult(endpoint, login, from, to, message).error;
+}
+
+SmtpResult SendSmtpMailResult(const SmtpEndpoint& endpoint, const SmtpLogin& login,
+                              const std::string& from, const std::string& to,
+                              const std::string& message) {
+  if (to.empty()) return SmtpResult::Failed(CURLE_OK, "no recipient");
   // Declared before the handle so that they outlive it.
   const std::string mailFrom = "<" + HeaderValue(from) + ">";
-  CurlList recipients(curl_slist_append(nullptr, ("<" + HeaderValue(to) + ">").c_str()));
-  if (!recipients) return "out of memory";
   Upload upload{&message};
-  CurlEasy curl = OpenSession(endpoint, login);
-  if (!curl) return "no SMTP handle";
+  CurlRequest curl = OpenSession(endpoint, login);
+  if (!curl) return SmtpResult::Failed(CURLE_FAILED_INIT, kNoHandle);
+  curl_slist* recipients = curl.AddList({"<" + HeaderValue(to) + ">"});
+  if (recipients == nullptr) return SmtpResult::Failed(CURLE_OUT_OF_MEMORY, "out of memory");
   CURL* h = curl.get();
   curl_easy_setopt(h, CURLOPT_MAIL_FROM, mailFrom.c_str());
-  curl_easy_setopt(h, CURLOPT_MAIL_RCPT, recipients.get());
+  curl_easy_setopt(h, CURLOPT_MAIL_RCPT, recipients);
   curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
   curl_easy_setopt(h, CURLOPT_READFUNCTION, ReadUpload);
   curl_easy_setopt(h, CURLOPT_READDATA, &upload);
   curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(message.size()));
-  const CURLcode result = curl_easy_perform(h);
-  if (result != CURLE_OK) return curl_easy_strerror(result);
+  const CURLcode code = curl_easy_perform(h);
+  if (code != CURLE_OK) return SmtpResult::Failed(code, curl_easy_strerror(code));
   return {};
 }
 

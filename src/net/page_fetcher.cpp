@@ -25,14 +25,13 @@
 // of any size are handed back whole. FetchViaInternetApi, which has no time-out setting,
 // still gives up on a connection that does not open in 60 s or on a reply that stays
 // silent for 60 s, so a hung server never holds a worker for good.
-#include "monitor/page_fetcher.h"
+#include "net/page_fetcher.h"
 
 #include <curl/curl.h>
 
 #include <algorithm>
 #include <array>
 #include <chrono>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <unordered_set>
@@ -41,6 +40,7 @@
 #include "common/numbers.h"
 #include "common/text.h"
 #include "common/utilities.h"
+#include "net/curl_request.h"
 
 namespace korvelin {
 namespace {
@@ -66,29 +66,6 @@ void LockShare(CURL*, curl_lock_data data, curl_lock_access, void* user) {
 void UnlockShare(CURL*, curl_lock_data data, void* user) {
   static_cast<CookieShare*>(user)->locks[data].unlock();
 }
-
-struct EasyDeleter {
-  void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
-};
-using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
-
-struct SlistDeleter {
-  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-class HeaderList {
- public:
-  void Add(const std::string& line) {
-    curl_slist* grown = curl_slist_append(list_.get(), line.c_str());
-    if (grown != nullptr) {
-      list_.release();
-      list_.reset(grown);
-    }
-  }
-  curl_slist* get() const { return list_.get(); }
-
- private:
-  std::unique_ptr<curl_slist, SlistDeleter> list_;
-};
 
 // What one transfer collects.
 struct Transfer {
@@ -167,8 +144,21 @@ std::vector<std::string> HeaderLines(const std::string& headers) {
   return lines;
 }
 
-// Runs the transfer; the body on success, empty bytes on any failure.
-bool Perform(CURL* easy) { return curl_easy_perform(easy) == CURLE_OK; }
+// Runs the transfer and collects its outcome; body and head stay empty on any failure.
+FetchResult Perform(CURL* easy, Transfer& transfer) {
+  FetchResult result;
+  result.curlCode = static_cast<int>(curl_easy_perform(easy));
+  result.tooLarge = transfer.tooLarge;
+  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &result.httpStatus);
+  const char* last = nullptr;
+  if (curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &last) == CURLE_OK && last != nullptr)
+    result.finalAddress = last;
+  if (result.Ok()) {
+    result.body = std::move(transfer.body);
+    result.replyHeaders = std::move(transfer.headers);
+  }
+  return result;
+}
 
 }  // namespace
 
@@ -209,8 +199,8 @@ SplitAddress SplitUrl(const std::string& address) {
   const int colon = FindTextBackward(hostText, ":");
   if (colon != -1) {
     const std::string digits = hostText.substr(static_cast<std::size_t>(colon));
-    const bool allDigits = !digits.empty() && digits.find_first_not_of("0123456789") ==
-                                                  std::string::npos;
+    const bool allDigits =
+        !digits.empty() && digits.find_first_not_of("0123456789") == std::string::npos;
     if (allDigits) {
       result.port = TextToInt(digits);
       hostText = LeftText(hostText, colon - 1);
@@ -292,9 +282,17 @@ void MergeCookies(std::string& sent, std::string& reply) {
 }
 
 std::string FetchViaRequestObject(const std::string& address, int timeoutSeconds) {
+  return FetchViaRequestObjectResult(address, timeoutSeconds).body;
+}
+
+FetchResult FetchViaRequestObjectResult(const std::string& address, int timeoutSeconds) {
   InitHttp();
-  EasyHandle easy(curl_easy_init());
-  if (!easy) return {};
+  CurlRequest easy;
+  if (!easy) {
+    FetchResult failed;
+    failed.curlCode = static_cast<int>(CURLE_FAILED_INIT);
+    return failed;
+  }
   Transfer transfer;
   SetCommonOptions(easy.get(), transfer);
   curl_easy_setopt(easy.get(), CURLOPT_URL, address.c_str());
@@ -323,7 +321,7 @@ std::string FetchViaRequestObject(const std::string& address, int timeoutSeconds
 
   // Each line goes as "name: value", both trimmed, in order; a line with an empty value
   // sets nothing.
-  HeaderList list;
+  std::vector<std::string> lines;
   for (const std::string& line :
        HeaderLines(CompleteRequestHeaders({}, address, /*withUserAgent=*/true))) {
     const int colon = FindText(line, ":");
@@ -331,23 +329,29 @@ std::string FetchViaRequestObject(const std::string& address, int timeoutSeconds
     const std::string name = TrimSpaces(LeftText(line, colon - 1));
     const std::string value = TrimSpaces(line.substr(static_cast<std::size_t>(colon)));
     if (name.empty() || value.empty()) continue;
-    list.Add(name + ": " + value);
+    lines.push_back(name + ": " + value);
   }
-  list.Add("Accept:");  // never libcurl's own Accept (the lines above carry ours)
-  list.Add("Expect:");
-  curl_easy_setopt(easy.get(), CURLOPT_HTTPHEADER, list.get());
+  lines.push_back("Accept:");  // never libcurl's own Accept (the lines above carry ours)
+  lines.push_back("Expect:");
+  curl_easy_setopt(easy.get(), CURLOPT_HTTPHEADER, easy.AddList(lines));
 
-  if (!Perform(easy.get()) || transfer.tooLarge) return {};
-  return std::move(transfer.body);
+  return Perform(easy.get(), transfer);
 }
 
-std::string FetchViaInternetApi(const std::string& address, int method, const std::string& body,
-                                std::string* cookies, std::string* headers,
+std::string FetchViaInternetApi(const std::string& address, HttpMethod method,
+                                const std::string& body, std::string* cookies, std::string* headers,
                                 std::string* replyHeaders, std::string* replyCookies) {
+  FetchResult result =
+      FetchViaInternetApiResult(address, method, body, cookies, headers, replyCookies);
+  if (replyHeaders != nullptr) *replyHeaders = std::move(result.replyHeaders);
+  return std::move(result.body);
+}
+
+FetchResult FetchViaInternetApiResult(const std::string& address, HttpMethod method,
+                                      const std::string& body, std::string* cookies,
+                                      std::string* headers, std::string* replyCookies) {
   InitHttp();
   std::string headerText = headers != nullptr ? *headers : std::string();
-  std::string replyHead;
-  std::string result;
 
   // The agent: the caller's User-Agent line when it has one, else the fixed agent.
   std::string agent = kUserAgent;
@@ -371,9 +375,10 @@ std::string FetchViaInternetApi(const std::string& address, int method, const st
   const std::string url = std::string(secure ? "https://" : "http://") + split.host + ":" +
                           std::to_string(split.port) + split.path;
 
-  EasyHandle easy(curl_easy_init());
+  CurlRequest easy;
   Transfer transfer;
-  bool ok = false;
+  FetchResult result;
+  result.curlCode = static_cast<int>(CURLE_FAILED_INIT);
   if (easy) {
     SetCommonOptions(easy.get(), transfer);
     curl_easy_setopt(easy.get(), CURLOPT_URL, url.c_str());
@@ -386,11 +391,11 @@ std::string FetchViaInternetApi(const std::string& address, int method, const st
       curl_easy_setopt(easy.get(), CURLOPT_COOKIEFILE, "");
     }
     switch (method) {
-      case 1:
+      case HttpMethod::Post:
         curl_easy_setopt(easy.get(), CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
         curl_easy_setopt(easy.get(), CURLOPT_COPYPOSTFIELDS, body.c_str());
         break;
-      case 2:
+      case HttpMethod::Head:
         curl_easy_setopt(easy.get(), CURLOPT_NOBODY, 1L);
         break;
       default:
@@ -398,23 +403,17 @@ std::string FetchViaInternetApi(const std::string& address, int method, const st
         break;
     }
     // The lines go as the caller wrote them; a line with an empty value sets nothing.
-    HeaderList list;
-    for (const std::string& line : HeaderLines(sentHeaders)) list.Add(line);
-    list.Add("Accept:");
-    list.Add("Expect:");
-    curl_easy_setopt(easy.get(), CURLOPT_HTTPHEADER, list.get());
-    ok = Perform(easy.get()) && !transfer.tooLarge;
-  }
-  if (ok) {
-    result = std::move(transfer.body);
-    replyHead = std::move(transfer.headers);
+    std::vector<std::string> lines = HeaderLines(sentHeaders);
+    lines.push_back("Accept:");
+    lines.push_back("Expect:");
+    curl_easy_setopt(easy.get(), CURLOPT_HTTPHEADER, easy.AddList(lines));
+    result = Perform(easy.get(), transfer);
   }
 
-  replyHead = ReplaceText(replyHead, "Set-Cookie", "Set-Cookie", std::nullopt, std::nullopt,
-                          /*caseSensitive=*/false);
-  std::string extracted = ExtractReplyCookies(replyHead);
+  result.replyHeaders = ReplaceText(result.replyHeaders, "Set-Cookie", "Set-Cookie", std::nullopt,
+                                    std::nullopt, /*caseSensitive=*/false);
+  std::string extracted = ExtractReplyCookies(result.replyHeaders);
   if (cookies != nullptr) MergeCookies(*cookies, extracted);
-  if (replyHeaders != nullptr) *replyHeaders = std::move(replyHead);
   if (replyCookies != nullptr) *replyCookies = std::move(extracted);
   return result;
 }

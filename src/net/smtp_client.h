@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 namespace korvelin {
 
@@ -24,14 +25,26 @@ struct SmtpLogin {
 std::string ComposeMail(const std::string& from, const std::string& to, const std::string& subject,
                         const std::string& body);
 
+// One session's outcome: why it failed, or nothing.
+struct SmtpResult {
+  int curlCode = 0;   // libcurl's CURLcode; 0 when the transfer itself completed
+  std::string error;  // empty on success, otherwise an error description
+  bool Ok() const { return error.empty(); }
+  static SmtpResult Failed(int code, std::string text) { return {code, std::move(text)}; }
+};
+
 // True when the server greeted, accepted the login (a server that offers no
 // authentication fails) and answered a harmless command.
 bool VerifySmtpLogin(const SmtpEndpoint& endpoint, const SmtpLogin& login);
+SmtpResult CheckSmtpLogin(const SmtpEndpoint& endpoint, const SmtpLogin& login);
 
 // Sends `message` (from ComposeMail) from `from` to `to`. The empty text on success,
 // otherwise an error description.
 std::string SendSmtpMail(const SmtpEndpoint& endpoint, const SmtpLogin& login,
                          const std::string& from, const std::string& to,
                          const std::string& message);
+SmtpResult SendSmtpMailResult(const SmtpEndpoint& endpoint, const SmtpLogin& login,
+                              const std::string& from, const std::string& to,
+                              const std::string& message);
 
 }  // namespace korvelin

@@ -1,0 +1,63 @@
+// The program's HTTP requests, on libcurl. FetchViaRequestObject and FetchViaInternetApi
+// report no error: every failure ends in an empty body. Their result forms keep the cause
+// (libcurl's code, the HTTP status, the final address) for callers that must say why.
+#pragma once
+
+#include <string>
+
+namespace korvelin {
+
+// The request method; any other value is taken as Get.
+enum class HttpMethod { Get = 0, Post = 1, Head = 2 };
+
+// One request's outcome.
+struct FetchResult {
+  std::string body;          // the reply body; empty unless Ok()
+  std::string replyHeaders;  // the final reply's head; empty unless Ok()
+  int curlCode = 0;          // libcurl's CURLcode; 0 when the transfer completed
+  bool tooLarge = false;     // the body passed the size limit (libcurl then reports a write error)
+  long httpStatus = 0;       // the final reply's status; 0 when no reply came
+  std::string finalAddress;  // the address of the last request, after redirects
+  bool Ok() const { return curlCode == 0 && !tooLarge; }
+};
+
+// curl_global_init, once, before any thread fetches (the app calls it in main; the
+// routines call it too, guarded, so tests need not).
+void InitHttp();
+
+struct SplitAddress {
+  std::string host;  // lower case, without a port suffix
+  int port = 80;
+  std::string path;  // "/" when there is none
+};
+SplitAddress SplitUrl(const std::string& address);
+
+// Completes the caller's header lines with the defaults; `withUserAgent` for the
+// request-object routine only.
+std::string CompleteRequestHeaders(std::string headers, const std::string& address,
+                                   bool withUserAgent);
+std::string ExtractReplyCookies(const std::string& replyHeaders);
+// Updates `sent` (and `reply`, spaces removed) as the merge rule says.
+void MergeCookies(std::string& sent, std::string& reply);
+
+// A GET bounded by a time-out: -1 libcurl's defaults, >= 1 that many seconds, anything
+// else 15 s; for the connect and for every wait on the server (no byte going out or
+// coming in for that long), not for the whole transfer. Returns the body bytes.
+std::string FetchViaRequestObject(const std::string& address, int timeoutSeconds);
+FetchResult FetchViaRequestObjectResult(const std::string& address, int timeoutSeconds);
+
+// `cookies` may be null (then a shared automatic cookie store is used); when given it is
+// sent and then merged with the reply's cookies. `headers` is completed in place. Reply
+// headers and cookies are written when non-null (both empty after a failure).
+std::string FetchViaInternetApi(const std::string& address, HttpMethod method = HttpMethod::Get,
+                                const std::string& body = {}, std::string* cookies = nullptr,
+                                std::string* headers = nullptr, std::string* replyHeaders = nullptr,
+                                std::string* replyCookies = nullptr);
+// The result form; `replyCookies` receives the reply's cookies when non-null.
+FetchResult FetchViaInternetApiResult(const std::string& address,
+                                      HttpMethod method = HttpMethod::Get,
+                                      const std::string& body = {}, std::string* cookies = nullptr,
+                                      std::string* headers = nullptr,
+                                      std::string* replyCookies = nullptr);
+
+}  // namespace korvelin
