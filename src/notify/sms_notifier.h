@@ -1,9 +1,12 @@
 // SMS notices through a Textbelt-compatible HTTP gateway.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
+
+#include "net/page_fetcher.h"
 
 namespace korvelin {
 
@@ -12,6 +15,9 @@ class ActivityLog;
 struct SmsGateway {
   std::string endpoint;  // POST phone, message, key
   std::string key;
+  // The whole exchange ends after this, however the gateway answers (a trickling or
+  // stalled gateway cannot hold the check that sends the notice).
+  std::chrono::milliseconds deadline = kWholeTransferDeadline;
 };
 // The gateway this build was configured with (CMake cache variables).
 SmsGateway DefaultSmsGateway();
