@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "common/code_page.h"
-#include "monitor/loopback_page_server.h"
+#include "support/loopback_page_server.h"
 #include "monitor/monitor_scheduler.h"
 #include "monitor/price_check.h"
 #include "net/page_fetcher.h"

@@ -72,6 +72,8 @@ bool AlarmPlayer::Play(std::string_view wave) {
 
   // One sink and one buffer per playback; both go away when the playback ends or fails.
   auto* sink = new QAudioSink(device, format, this);
+  ++activePlaybacks_;
+  connect(sink, &QObject::destroyed, this, [this] { --activePlaybacks_; });
   auto* buffer = new QBuffer(sink);
   buffer->setData(QByteArray(sound->pcm.data(), static_cast<qsizetype>(sound->pcm.size())));
   buffer->open(QIODevice::ReadOnly);
@@ -89,8 +91,6 @@ bool AlarmPlayer::Play(std::string_view wave) {
   return true;
 }
 
-int AlarmPlayer::ActivePlaybacks() const {
-  return static_cast<int>(findChildren<QAudioSink*>(QString(), Qt::FindDirectChildrenOnly).size());
-}
+int AlarmPlayer::ActivePlaybacks() const { return activePlaybacks_; }
 
 }  // namespace korvelin

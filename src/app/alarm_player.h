@@ -27,7 +27,11 @@ class AlarmPlayer : public QObject {
   // Starts one playback and returns at once; false (and silence) when the data is not
   // PCM WAVE or no audio output can be opened.
   bool Play(std::string_view wave);
+  // Playbacks started and not yet ended (their sinks still exist).
   int ActivePlaybacks() const;
+
+ private:
+  int activePlaybacks_ = 0;
 };
 
 }  // namespace korvelin

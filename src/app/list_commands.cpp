@@ -1,10 +1,10 @@
 #include "app/list_commands.h"
 
-#include <QAbstractButton>
 #include <QAction>
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTreeWidget>
 
 #include "app/qt_list_file_ui.h"
@@ -62,26 +62,36 @@ ListCommands::ListCommands(QTreeWidget* listView, std::shared_ptr<ProductList> l
 
 ListCommands::~ListCommands() = default;
 
-void ListCommands::ConnectControls(QWidget* root) {
+bool ListCommands::ConnectControls(const ListButtons& buttons) {
   const struct {
+    QPushButton* button;
     const char* name;
     void (ListCommands::*command)();
-  } buttons[] = {
-      {"按钮导入产品", &ListCommands::Import},    {"按钮加入一个产品", &ListCommands::AddOne},
-      {"按钮清空产品列表", &ListCommands::Clear}, {"按钮导出产品列表", &ListCommands::Export},
-      {"按钮全选", &ListCommands::CheckAll},      {"按钮全不选", &ListCommands::UncheckAll},
-      {"按钮反选", &ListCommands::Invert},
+  } wiring[] = {
+      {buttons.importList, "按钮导入产品", &ListCommands::Import},
+      {buttons.addOne, "按钮加入一个产品", &ListCommands::AddOne},
+      {buttons.clear, "按钮清空产品列表", &ListCommands::Clear},
+      {buttons.exportList, "按钮导出产品列表", &ListCommands::Export},
+      {buttons.checkAll, "按钮全选", &ListCommands::CheckAll},
+      {buttons.uncheckAll, "按钮全不选", &ListCommands::UncheckAll},
+      {buttons.invert, "按钮反选", &ListCommands::Invert},
   };
-  for (const auto& button : buttons) {
-    if (auto* widget = root->findChild<QAbstractButton*>(Utf8(button.name))) {
-      connect(widget, &QAbstractButton::clicked, this, button.command);
+  bool complete = true;
+  for (const auto& entry : wiring) {
+    if (!entry.button) {
+      qCritical("ListCommands: the list button %s is missing; its command stays unwired",
+                entry.name);
+      complete = false;
+      continue;
     }
+    connect(entry.button, &QAbstractButton::clicked, this, entry.command);
   }
   if (listView_) {
     listView_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(listView_, &QWidget::customContextMenuRequested, this,
             &ListCommands::ShowListMenuAtViewport);
   }
+  return complete;
 }
 
 RowId ListCommands::SelectedRow() const {

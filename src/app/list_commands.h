@@ -2,15 +2,16 @@
 // pop-up menu "列表菜单" on it. All commands run on the UI thread and read and write the rows
 // only through ProductList; the list view mirrors ProductList by itself.
 //
-// Wiring (done by the main window):
-//   auto* commands = new ListCommands(listView, list, marketplaces, desktop, listFileUi,
-//                                     programDirectory, mainWindow);
-//   commands->ConnectControls(mainWindow);
-// ConnectControls finds the seven buttons by objectName (按钮导入产品, 按钮加入一个产品,
-// 按钮清空产品列表, 按钮导出产品列表, 按钮全选, 按钮全不选, 按钮反选) below `root` and connects
-// their clicked() to Import, AddOne, Clear, Export, CheckAll, UncheckAll, Invert; it also
-// sets the list view's context menu policy to Qt::CustomContextMenu and connects
-// customContextMenuRequested to ShowListMenu. A caller may instead connect the slots itself.
+// Wiring:
+//   auto commands = std::make_unique<ListCommands>(listView, list, marketplaces, desktop,
+//                                                  listFileUi, programDirectory, window);
+//   commands->ConnectControls(monitorPage.listButtons);
+// ConnectControls connects the clicked() of the seven buttons (按钮导入产品, 按钮加入一个产品,
+// 按钮清空产品列表, 按钮导出产品列表, 按钮全选, 按钮全不选, 按钮反选) to Import, AddOne, Clear,
+// Export, CheckAll, UncheckAll, Invert; a button that is missing is reported on the
+// program's error output at once, naming it. It also sets the list view's context menu
+// policy to Qt::CustomContextMenu and connects customContextMenuRequested to
+// ShowListMenuAtViewport.
 //
 // Contract with the list view: every QTreeWidgetItem of `listView` carries the RowId of its
 // ProductList row in item->data(0, Qt::UserRole) (read with toULongLong()). The selected row
@@ -24,6 +25,7 @@
 #include <string>
 
 #include "app/product_dialog.h"
+#include "app/widget_handles.h"
 #include "common/ports.h"
 #include "monitor/marketplace.h"
 #include "products/product_list.h"
@@ -47,7 +49,8 @@ class ListCommands : public QObject {
                ListFileUi& ui, std::string programDirectory, QWidget* dialogParent);
   ~ListCommands() override;
 
-  void ConnectControls(QWidget* root);
+  // Returns false when a button is missing (the others are still connected).
+  bool ConnectControls(const ListButtons& buttons);
 
   // The pop-up menu "列表菜单" ("打开链接", "删除这个产品", "修改"); built once, owned here.
   QMenu* ListMenu() const { return listMenu_.get(); }

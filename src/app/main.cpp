@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/app.h"
 #include "app/main_window.h"
 #include "app/pumped_wait.h"
 #include "common/core_dumps.h"
@@ -13,18 +14,18 @@
 int main(int argc, char** argv) {
   korvelin::DisableCoreDumps();
   korvelin::InitHttp();
-  QApplication app(argc, argv);
+  QApplication application(argc, argv);
   // The window hides to the tray and message boxes come and go; only the shutdown steps end
   // the program.
   QApplication::setQuitOnLastWindowClosed(false);
   korvelin::SetPumpedDelayHook(korvelin::PumpedWait);
 
-  korvelin::MainWindow window;
-  QObject::connect(&window, &korvelin::MainWindow::ShutdownFinished, &app, &QApplication::quit,
+  korvelin::App app;
+  QObject::connect(&app, &korvelin::App::ShutdownFinished, &application, &QApplication::quit,
                    Qt::QueuedConnection);
-  window.Start(korvelin::ProgramDirectory());
-  window.show();
-  const int code = app.exec();
+  app.Start(korvelin::ProgramDirectory());
+  app.Window().show();
+  const int code = application.exec();
   // The process ends at once: detached check, mail and alarm threads may still be running,
   // and they must not meet static objects (the cookie store, the code page tables) being
   // destroyed under them, so no destructors run from here. The list was saved after its

@@ -58,25 +58,26 @@ ProductDialog::ProductDialog(std::shared_ptr<ProductList> list, RowId row,
   setWindowTitle(QString::fromUtf8("加入一个产品"));
   setFixedSize(465, 151);
 
-  MakeLabel(this, "标签1", "产品名称", {49, 14, 56, 17});
-  nameBox_ = MakeEdit(this, "编辑框产品名称", {24, 37, 104, 32});
-  MakeLabel(this, "标签2", "产品编码", {161, 14, 56, 17});
-  codeBox_ = MakeEdit(this, "编辑框产品编码", {136, 37, 104, 32});
-  MakeLabel(this, "标签3", "设定价格", {275, 14, 56, 17});
-  priceBox_ = MakeEdit(this, "编辑框设定价格", {248, 37, 104, 32});
-  MakeLabel(this, "标签4", "国  家", {378, 14, 42, 17});
+  ProductDialogWidgets& w = widgets_;
+  w.nameLabel = MakeLabel(this, "标签1", "产品名称", {49, 14, 56, 17});
+  w.name = MakeEdit(this, "编辑框产品名称", {24, 37, 104, 32});
+  w.codeLabel = MakeLabel(this, "标签2", "产品编码", {161, 14, 56, 17});
+  w.code = MakeEdit(this, "编辑框产品编码", {136, 37, 104, 32});
+  w.priceLabel = MakeLabel(this, "标签3", "设定价格", {275, 14, 56, 17});
+  w.price = MakeEdit(this, "编辑框设定价格", {248, 37, 104, 32});
+  w.countryLabel = MakeLabel(this, "标签4", "国  家", {378, 14, 42, 17});
 
-  countryBox_ = new QComboBox(this);
-  countryBox_->setEditable(false);
-  for (const char* country : kCountries) countryBox_->addItem(QString::fromUtf8(country));
-  countryBox_->setCurrentIndex(0);
-  Put(countryBox_, "组合框1", {362, 42, 70, 20});
+  w.country = new QComboBox(this);
+  w.country->setEditable(false);
+  for (const char* country : kCountries) w.country->addItem(QString::fromUtf8(country));
+  w.country->setCurrentIndex(0);
+  Put(w.country, "组合框1", {362, 42, 70, 20});
 
-  confirmButton_ = new QPushButton(QString::fromUtf8("确 定 加 入"), this);
-  Put(confirmButton_, "按钮1", {149, 81, 160, 29});
+  w.confirm = new QPushButton(QString::fromUtf8("确 定 加 入"), this);
+  Put(w.confirm, "按钮1", {149, 81, 160, 29});
   // Enter in an edit box must not act as a hidden default button.
-  confirmButton_->setAutoDefault(false);
-  connect(confirmButton_, &QPushButton::clicked, this, &ProductDialog::Confirm);
+  w.confirm->setAutoDefault(false);
+  connect(w.confirm, &QPushButton::clicked, this, &ProductDialog::Confirm);
 
   if (row_ != 0) FillFromRow();
 }
@@ -84,26 +85,26 @@ ProductDialog::ProductDialog(std::shared_ptr<ProductList> list, RowId row,
 void ProductDialog::FillFromRow() {
   const std::optional<ProductEntry> entry = list_->RowById(row_);
   if (!entry) return;
-  nameBox_->setText(ToQString(entry->name));
-  codeBox_->setText(ToQString(entry->code));
-  priceBox_->setText(ToQString(entry->targetPrice));
+  widgets_.name->setText(ToQString(entry->name));
+  widgets_.code->setText(ToQString(entry->code));
+  widgets_.price->setText(ToQString(entry->targetPrice));
   for (int i = 0; i < static_cast<int>(kCountries.size()); ++i) {
     if (entry->country == Ansi(kCountries[i])) {
-      countryBox_->setCurrentIndex(i);
+      widgets_.country->setCurrentIndex(i);
       break;
     }
   }
 }
 
 void ProductDialog::Confirm() {
-  const std::string name = TrimSpaces(ToAnsi(nameBox_->text()));
-  const std::string code = RemoveSpaces(ToAnsi(codeBox_->text()));
-  const std::string price = RemoveSpaces(ToAnsi(priceBox_->text()));
-  nameBox_->setText(ToQString(name));
-  codeBox_->setText(ToQString(code));
-  priceBox_->setText(ToQString(price));
+  const std::string name = TrimSpaces(ToAnsi(widgets_.name->text()));
+  const std::string code = RemoveSpaces(ToAnsi(widgets_.code->text()));
+  const std::string price = RemoveSpaces(ToAnsi(widgets_.price->text()));
+  widgets_.name->setText(ToQString(name));
+  widgets_.code->setText(ToQString(code));
+  widgets_.price->setText(ToQString(price));
   if (name.empty() || code.empty() || price.empty()) return;
-  const std::string country = ToAnsi(countryBox_->currentText());
+  const std::string country = ToAnsi(widgets_.country->currentText());
 
   if (row_ != 0) {
     // The row is addressed by its identity: when it was removed or replaced meanwhile,

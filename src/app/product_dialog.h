@@ -9,11 +9,8 @@
 #include <functional>
 #include <memory>
 
+#include "app/widget_handles.h"
 #include "products/product_list.h"
-
-class QComboBox;
-class QLineEdit;
-class QPushButton;
 
 namespace korvelin {
 
@@ -35,6 +32,7 @@ class ProductDialog : public QDialog {
                 QWidget* listView, QWidget* parent = nullptr);
 
   RowId EditedRow() const { return row_; }
+  const ProductDialogWidgets& Widgets() const { return widgets_; }
 
   // The close box (and Escape): ModifyMode 0, the list view enabled, the list saved, the
   // dialog closed. Fields typed but not confirmed are dropped. Never refused.
@@ -48,11 +46,7 @@ class ProductDialog : public QDialog {
   RowId row_;
   std::function<void()> saveList_;
   QPointer<QWidget> listView_;
-  QLineEdit* nameBox_;
-  QLineEdit* codeBox_;
-  QLineEdit* priceBox_;
-  QComboBox* countryBox_;
-  QPushButton* confirmButton_;
+  ProductDialogWidgets widgets_;
 };
 
 }  // namespace korvelin

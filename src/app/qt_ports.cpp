@@ -3,12 +3,14 @@
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
 
 #include "app/alarm_player.h"
 #include "app/log_view.h"
+#include "app/period_timer.h"
 #include "app/text_convert.h"
 
 namespace korvelin {
@@ -38,13 +40,13 @@ void QtDesktop::OpenAddress(const std::string& address) {
   bridge_->Run([text] { QDesktopServices::openUrl(AddressToUrl(text)); });
 }
 
-bool QtDesktop::ShowTrayBalloon(const std::string& title, const std::string& message, int iconKind,
-                                int displayMilliseconds) {
+bool QtDesktop::ShowTrayBalloon(const std::string& title, const std::string& message,
+                                BalloonIcon icon, int displayMilliseconds) {
   // A bounded hand-off: the worker waits for the UI thread at most two seconds, and not at
   // all once the window has closed.
   return bridge_->Call<bool>(
-      [balloon = balloon_, title, message, iconKind, displayMilliseconds] {
-        return balloon && balloon(title, message, iconKind, displayMilliseconds);
+      [balloon = balloon_, title, message, icon, displayMilliseconds] {
+        return balloon && balloon(title, message, icon, displayMilliseconds);
       },
       false);
 }
@@ -97,6 +99,35 @@ void QtMailControls::SetMailAlertsEnabled(bool enabled) {
   bridge_->Run([box = mailAlerts_, enabled] {
     if (box) box->setEnabled(enabled);
   });
+}
+
+QtSchedulerControls::QtSchedulerControls(QPushButton* startButton, QPushButton* stopButton,
+                                         QLabel* runningCount, PeriodTimer& tickTimer,
+                                         PeriodTimer& sweepTimer)
+    : start_(startButton),
+      stop_(stopButton),
+      runningCount_(runningCount),
+      tickTimer_(tickTimer),
+      sweepTimer_(sweepTimer) {}
+
+void QtSchedulerControls::SetTickTimerPeriod(int milliseconds) {
+  tickTimer_.SetPeriod(milliseconds);
+}
+
+void QtSchedulerControls::SetSweepTimerPeriod(int milliseconds) {
+  sweepTimer_.SetPeriod(milliseconds);
+}
+
+void QtSchedulerControls::SetStartEnabled(bool enabled) {
+  if (start_) start_->setEnabled(enabled);
+}
+
+void QtSchedulerControls::SetStopEnabled(bool enabled) {
+  if (stop_) stop_->setEnabled(enabled);
+}
+
+void QtSchedulerControls::SetRunningCountCaption(const std::string& caption) {
+  if (runningCount_) runningCount_->setText(ToQString(caption));
 }
 
 }  // namespace korvelin

@@ -9,16 +9,19 @@
 
 #include "app/ui_bridge.h"
 #include "common/ports.h"
+#include "monitor/monitor_scheduler.h"
 #include "notify/mail_notifier.h"
 
 class QAbstractButton;
 class QPushButton;
 class QCheckBox;
+class QLabel;
 
 namespace korvelin {
 
 class LogView;
 class AlarmPlayer;
+class PeriodTimer;
 
 class QtActivityLog : public ActivityLog {
  public:
@@ -34,11 +37,11 @@ class QtDesktop : public Desktop {
  public:
   // `balloon` runs on the UI thread and shows the notice at the tray icon.
   using BalloonHandler = std::function<bool(const std::string& title, const std::string& message,
-                                            int iconKind, int displayMilliseconds)>;
+                                            BalloonIcon icon, int displayMilliseconds)>;
   QtDesktop(std::shared_ptr<UiBridge> bridge, BalloonHandler balloon, AlarmPlayer* player);
 
   void OpenAddress(const std::string& address) override;
-  bool ShowTrayBalloon(const std::string& title, const std::string& message, int iconKind,
+  bool ShowTrayBalloon(const std::string& title, const std::string& message, BalloonIcon icon,
                        int displayMilliseconds) override;
   void PlayAlarm(std::string_view wave) override;
   bool IsMainWindowVisible() override { return visible_.load(); }
@@ -46,7 +49,7 @@ class QtDesktop : public Desktop {
   bool IsMainWindowActive() override { return active_.load(); }
   void ShowMessage(const std::string& text, const std::string& title) override;
 
-  // Written by the main window on the UI thread.
+  // Written on the UI thread from the main window's flag signals (App).
   void SetWindowFlags(bool visible, bool minimised) {
     visible_ = visible;
     minimised_ = minimised;
@@ -75,6 +78,26 @@ class QtMailControls : public MailControls {
   QPointer<QPushButton> connect_;
   QPointer<QPushButton> test_;
   QPointer<QCheckBox> mailAlerts_;
+};
+
+// The scheduler's controls: the tick and sweep timers, the start and stop buttons and the
+// running count label. The scheduler calls them on the UI thread only.
+class QtSchedulerControls : public SchedulerControls {
+ public:
+  QtSchedulerControls(QPushButton* startButton, QPushButton* stopButton, QLabel* runningCount,
+                      PeriodTimer& tickTimer, PeriodTimer& sweepTimer);
+  void SetTickTimerPeriod(int milliseconds) override;
+  void SetSweepTimerPeriod(int milliseconds) override;
+  void SetStartEnabled(bool enabled) override;
+  void SetStopEnabled(bool enabled) override;
+  void SetRunningCountCaption(const std::string& caption) override;
+
+ private:
+  QPointer<QPushButton> start_;
+  QPointer<QPushButton> stop_;
+  QPointer<QLabel> runningCount_;
+  PeriodTimer& tickTimer_;
+  PeriodTimer& sweepTimer_;
 };
 
 // The address as a URL: a web address as it is, a file path as a local file URL.

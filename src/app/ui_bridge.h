@@ -38,7 +38,7 @@ class UiBridge {
     return result.get();
   }
 
-  // Called by the window when it closes or is destroyed; afterwards nothing is handed on.
+  // Called by App at shutdown and when it is destroyed; afterwards nothing is handed on.
   void Close();
   bool IsClosed() const;
 

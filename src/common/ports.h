@@ -15,16 +15,18 @@ class ActivityLog {
   virtual void Append(const std::string& entry) = 0;
 };
 
+// The icon of a tray balloon; any other value counts as Information.
+enum class BalloonIcon { None = 0, Information = 1, Warning = 2, Error = 3 };
+
 // Desktop actions and the main window's flags.
 class Desktop {
  public:
   virtual ~Desktop() = default;
   // Opens an address (or a file path) with the desktop's default application.
   virtual void OpenAddress(const std::string& address) = 0;
-  // A balloon notice at the tray icon; icon kind 0 none, 1 information, 2 warning,
-  // 3 error (others count as 1); true when the notice was accepted.
-  virtual bool ShowTrayBalloon(const std::string& title, const std::string& message, int iconKind,
-                               int displayMilliseconds) = 0;
+  // A balloon notice at the tray icon; true when the notice was accepted.
+  virtual bool ShowTrayBalloon(const std::string& title, const std::string& message,
+                               BalloonIcon icon, int displayMilliseconds) = 0;
   // Starts one playback of a RIFF/WAVE sound held in memory and returns at once. A
   // missing or busy audio device skips the playback silently.
   virtual void PlayAlarm(std::string_view wave) = 0;

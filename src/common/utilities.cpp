@@ -1,8 +1,8 @@
 #include "common/utilities.h"
 
 #include <chrono>
-#include <limits>
 #include <ctime>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -61,17 +61,18 @@ std::string NowMillisText() {
   return MillisTextOf(local, millis);
 }
 
-long long PumpedDelayMilliseconds(long long amount, int unit) {
+long long PumpedDelayMilliseconds(long long amount, DelayUnit unit) {
   static constexpr long long kUnitMilliseconds[] = {1, 1000, 60000, 3600000};
   // An unknown unit counts as milliseconds, like no unit.
-  const long long step = unit >= 0 && unit <= 3 ? kUnitMilliseconds[unit] : 1;
+  const int index = static_cast<int>(unit);
+  const long long step = index >= 0 && index <= 3 ? kUnitMilliseconds[index] : 1;
   if (amount <= 0) return 0;
   // Longer waits than about 292 million years are cut to that.
   constexpr long long kMax = std::numeric_limits<long long>::max() / 3600000;
   return (amount > kMax ? kMax : amount) * step;
 }
 
-bool PumpedDelay(long long amount, int unit) {
+bool PumpedDelay(long long amount, DelayUnit unit) {
   const long long milliseconds = PumpedDelayMilliseconds(amount, unit);
   if (milliseconds <= 0) return true;
   if (auto hook = CurrentHook(); hook && *hook && (*hook)(milliseconds)) return true;
@@ -98,8 +99,8 @@ std::string TextBetween(std::string_view text, std::string_view startMarker,
   return MidText(text, c, e - c);
 }
 
-std::string TextAfterLast(std::string_view text, std::string_view marker,
-                          std::optional<int> start, bool ignoreCase) {
+std::string TextAfterLast(std::string_view text, std::string_view marker, std::optional<int> start,
+                          bool ignoreCase) {
   const int p = FindTextBackward(text, marker, start, ignoreCase);
   if (p == -1) return {};
   return RightText(text, static_cast<int>(text.size()) - static_cast<int>(marker.size()) - p + 1);

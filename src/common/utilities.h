@@ -17,9 +17,12 @@ std::string NowMillisText();
 // from 1970-01-01 08:00:00 local time, then the milliseconds as exactly three digits.
 std::string MillisTextOf(const DateTime& local, int milliseconds);
 
-// Waits amount x unit (0 ms, 1 s, 2 min, 3 h). On a thread with an event loop the hook
-// installed by the app runs that loop while waiting; elsewhere it is a plain sleep.
-bool PumpedDelay(long long amount, int unit = 0);
+// The length of one amount step of PumpedDelay; any other value counts as Milliseconds.
+enum class DelayUnit { Milliseconds = 0, Seconds = 1, Minutes = 2, Hours = 3 };
+
+// Waits amount x unit. On a thread with an event loop the hook installed by the app runs
+// that loop while waiting; elsewhere it is a plain sleep.
+bool PumpedDelay(long long amount, DelayUnit unit = DelayUnit::Milliseconds);
 // The hook gets the wait in milliseconds and returns true when it waited (the calling
 // thread had an event loop); false falls back to a plain sleep.
 using DelayHook = std::function<bool(long long milliseconds)>;
@@ -27,7 +30,7 @@ using DelayHook = std::function<bool(long long milliseconds)>;
 void SetPumpedDelayHook(DelayHook hook);
 // The wait of PumpedDelay in milliseconds: 0 for an amount of 0 or less; an unknown unit
 // counts as milliseconds.
-long long PumpedDelayMilliseconds(long long amount, int unit = 0);
+long long PumpedDelayMilliseconds(long long amount, DelayUnit unit = DelayUnit::Milliseconds);
 
 // The text between the first start marker and the next end marker ("#引号" in a marker
 // stands for a double quote); empty when either is missing.

@@ -14,7 +14,6 @@ namespace texts = monitor_texts;
 
 namespace {
 
-constexpr int kBalloonWarningIcon = 2;
 constexpr int kBalloonDisplayMilliseconds = 0;
 
 bool ChannelEnabled(MonitorContext& context, Tick box) {
@@ -53,7 +52,7 @@ void DispatchAlerts(const std::shared_ptr<MonitorContext>& context, const std::s
 
   if (ShouldShowBalloon(ctx)) {
     ctx.desktop->ShowTrayBalloon(name, texts::BalloonMessagePrefix() + NowText(),
-                                 kBalloonWarningIcon, kBalloonDisplayMilliseconds);
+                                 BalloonIcon::Warning, kBalloonDisplayMilliseconds);
   }
 
   if (ChannelClaimed(ctx, Tick::Sound, name + texts::SoundKeySuffix(), ledgerGeneration)) {

@@ -9,12 +9,8 @@
 #include "common/utilities.h"
 #include "net/page_fetcher.h"
 
-#ifndef KORVELIN_SMS_ENDPOINT
-#define KORVELIN_SMS_ENDPOINT "https://textbelt.com/text"
-#endif
-#ifndef KORVELIN_SMS_KEY
-#define KORVELIN_SMS_KEY "textbelt"
-#endif
+// KORVELIN_SMS_ENDPOINT and KORVELIN_SMS_KEY come from the build: the CMake cache variables
+// of the same names hold the gateway and its default.
 
 namespace korvelin {
 

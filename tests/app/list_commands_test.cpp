@@ -4,7 +4,7 @@
 
 #include "list_test_fixture.h"
 
-namespace korvelin::test {
+namespace korvelin::testing {
 namespace {
 
 using ListCommandsTest = ListCommandsFixture;
@@ -74,7 +74,7 @@ TEST_F(ListCommandsTest, ExportWritesTheListTextAndOffersToOpenIt) {
       list_->SetCell(list_->IdAt(1), kCurrentPriceColumn, "18.5");
       list_->SetCell(list_->IdAt(1), kDropMarkColumn, Ansi("√"));
     }
-    desktop_.opened.clear();
+    desktop_.Clear();
     const std::string target = PathIn(c.empty                        ? "empty.txt"
                                       : c.answer == QMessageBox::Yes ? "yes.txt"
                                                                      : "no.txt");
@@ -98,8 +98,8 @@ TEST_F(ListCommandsTest, ExportWritesTheListTextAndOffersToOpenIt) {
                       : Ansi("奶粉一----B001----10----德国\r\n奶粉二----B002----20----日本\r\n"
                              "奶粉三----B003----30----美国\r\n"));
     EXPECT_TRUE(FileExists(target));
-    EXPECT_EQ(desktop_.opened, c.answer == QMessageBox::Yes ? std::vector<std::string>{target}
-                                                            : std::vector<std::string>{});
+    EXPECT_EQ(desktop_.Opened(), c.answer == QMessageBox::Yes ? std::vector<std::string>{target}
+                                                              : std::vector<std::string>{});
   }
   EXPECT_EQ(watcher_.Unexpected(), 0);
   EXPECT_EQ(ListFile(), "<none>");  // exporting never writes the list file
@@ -116,7 +116,7 @@ TEST_F(ListCommandsTest, CancelledExportWritesNothingAndAsksNothing) {
   QCoreApplication::processEvents();
   EXPECT_EQ(watcher_.Unexpected(), 0);
   EXPECT_FALSE(FileExists(PathIn("监控列表.txt")));
-  EXPECT_TRUE(desktop_.opened.empty());
+  EXPECT_TRUE(desktop_.Opened().empty());
 }
 
 TEST_F(ListCommandsTest, ExportToAnUnwritablePlaceReportsFailureAndAsksNothing) {
@@ -135,7 +135,7 @@ TEST_F(ListCommandsTest, ExportToAnUnwritablePlaceReportsFailureAndAsksNothing) 
   QCoreApplication::processEvents();
   EXPECT_EQ(watcher_.Unexpected(), 0);
   EXPECT_FALSE(FileExists(target));
-  EXPECT_TRUE(desktop_.opened.empty());
+  EXPECT_TRUE(desktop_.Opened().empty());
 }
 
 TEST_F(ListCommandsTest, ClearAsksFirstAndLeavesTheFileSoARestartBringsTheListBack) {
@@ -244,13 +244,66 @@ TEST_F(ListCommandsTest, OpenLinkOpensTheProductPageOfTheRowsMarketplace) {
     SCOPED_TRACE(c.country);
     list_->Replace(
         {Entry("1", "别的", "B0OTHER", "1", "美国"), Entry("2", "产品", "B0CODE", "5", c.country)});
-    desktop_.opened.clear();
+    desktop_.Clear();
     Select(1);
     RightClickList(RowCentre(1));
     ChooseMenuItem("打开链接");
-    EXPECT_EQ(desktop_.opened, std::vector<std::string>{c.address});
+    EXPECT_EQ(desktop_.Opened(), std::vector<std::string>{c.address});
   }
 }
 
+// The error output of the code under test, collected while the object lives.
+class ErrorOutput {
+ public:
+  ErrorOutput() {
+    lines_ = &lines;
+    previous_ =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+          if (type == QtCriticalMsg) lines_->push_back(text);
+        });
+  }
+  ~ErrorOutput() {
+    qInstallMessageHandler(previous_);
+    lines_ = nullptr;
+  }
+  std::vector<QString> lines;
+
+ private:
+  static inline std::vector<QString>* lines_ = nullptr;
+  QtMessageHandler previous_;
+};
+
+TEST_F(ListCommandsTest, AMissingListButtonIsReportedByNameAndTheOthersStillWork) {
+  QWidget holder;
+  QPushButton* ListButtons::*const members[] = {&ListButtons::importList, &ListButtons::addOne,
+                                                &ListButtons::clear,      &ListButtons::exportList,
+                                                &ListButtons::checkAll,   &ListButtons::uncheckAll,
+                                                &ListButtons::invert};
+  const char* names[] = {"按钮导入产品", "按钮加入一个产品", "按钮清空产品列表", "按钮导出产品列表",
+                         "按钮全选",     "按钮全不选",       "按钮反选"};
+  ListButtons full;
+  for (auto member : members) full.*member = new QPushButton(&holder);
+  for (int missing = 0; missing < 7; ++missing) {
+    SCOPED_TRACE(names[missing]);
+    ListButtons buttons = full;
+    buttons.*members[missing] = nullptr;
+    ListCommands commands(&View(), list_, std::make_shared<const MarketplaceTable>(), desktop_, ui_,
+                          directory_, &window_);
+    ErrorOutput errors;
+    EXPECT_FALSE(commands.ConnectControls(buttons));
+    ASSERT_EQ(errors.lines.size(), 1u);
+    EXPECT_TRUE(errors.lines[0].contains(Q(names[missing]))) << errors.lines[0].toStdString();
+  }
+  // With every button present nothing is reported, and the buttons drive the commands.
+  FillThree(*list_);
+  ListCommands commands(&View(), list_, std::make_shared<const MarketplaceTable>(), desktop_, ui_,
+                        directory_, &window_);
+  ErrorOutput errors;
+  EXPECT_TRUE(commands.ConnectControls(full));
+  EXPECT_TRUE(errors.lines.empty());
+  full.checkAll->click();
+  EXPECT_EQ(list_->MonitoredIds().size(), 3u);
+}
+
 }  // namespace
-}  // namespace korvelin::test
+}  // namespace korvelin::testing

@@ -1,7 +1,7 @@
 // Shared pieces of the list command and product dialog tests: a window with the seven list
 // buttons and the real list view and its mirror, the real list file UI (open dialog, message
-// box), an in-memory desktop, a program directory of its own, and a watcher that answers the
-// modal dialogs a command opens.
+// box), the test support's recording desktop, a program directory of its own, and a watcher
+// that answers the modal dialogs a command opens.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -33,23 +33,11 @@
 #include "common/code_page.h"
 #include "common/files.h"
 #include "products/product_store.h"
+#include "support/recording_ports.h"
 
-namespace korvelin::test {
+namespace korvelin::testing {
 
 inline QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
-
-class RecordingDesktop : public Desktop {
- public:
-  void OpenAddress(const std::string& address) override { opened.push_back(address); }
-  bool ShowTrayBalloon(const std::string&, const std::string&, int, int) override { return true; }
-  void PlayAlarm(std::string_view) override {}
-  bool IsMainWindowVisible() override { return true; }
-  bool IsMainWindowMinimised() override { return false; }
-  bool IsMainWindowActive() override { return true; }
-  void ShowMessage(const std::string&, const std::string&) override {}
-
-  std::vector<std::string> opened;
-};
 
 // Answers the modal widgets that come up, in order: each handler gets the next modal widget
 // that becomes active. Polls from the event loop, so it also works inside exec().
@@ -182,14 +170,20 @@ class ListCommandsFixture : public ::testing::Test {
                   directory_, &window_) {
     list_->SetListener(&mirror_);
     auto* layout = new QVBoxLayout(&window_);
-    for (const char* name : {"按钮导入产品", "按钮加入一个产品", "按钮清空产品列表",
-                             "按钮导出产品列表", "按钮全选", "按钮全不选", "按钮反选"}) {
-      auto* button = new QPushButton(Q(name), &window_);
-      button->setObjectName(Q(name));
-      layout->addWidget(button);
+    ListButtons buttons;
+    for (auto [handle, name] : {std::pair{&buttons.importList, "按钮导入产品"},
+                                {&buttons.addOne, "按钮加入一个产品"},
+                                {&buttons.clear, "按钮清空产品列表"},
+                                {&buttons.exportList, "按钮导出产品列表"},
+                                {&buttons.checkAll, "按钮全选"},
+                                {&buttons.uncheckAll, "按钮全不选"},
+                                {&buttons.invert, "按钮反选"}}) {
+      *handle = new QPushButton(Q(name), &window_);
+      (*handle)->setObjectName(Q(name));
+      layout->addWidget(*handle);
     }
     layout->addWidget(view_);
-    commands_.ConnectControls(&window_);
+    EXPECT_TRUE(commands_.ConnectControls(buttons));
     ModifyMode() = 0;  // as at start-up
     window_.resize(520, 640);
     window_.show();
@@ -258,4 +252,4 @@ class ListCommandsFixture : public ::testing::Test {
   ModalWatcher watcher_;
 };
 
-}  // namespace korvelin::test
+}  // namespace korvelin::testing

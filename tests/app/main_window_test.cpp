@@ -22,6 +22,7 @@
 #include <future>
 #include <thread>
 
+#include "app/app.h"
 #include "app/log_view.h"
 #include "app/period_timer.h"
 #include "app/product_dialog.h"
@@ -38,11 +39,12 @@ QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    MainWindowOptions options;
+    AppOptions options;
     options.useTray = false;
-    window = std::make_unique<MainWindow>(options);
+    app = std::make_unique<App>(options);
+    window = &app->Window();
     window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     tabs = window->findChild<QTabWidget*>(U("选择夹1"));
     ASSERT_NE(tabs, nullptr);
   }
@@ -54,7 +56,8 @@ class MainWindowTest : public ::testing::Test {
     return widget;
   }
 
-  std::unique_ptr<MainWindow> window;
+  std::unique_ptr<App> app;
+  MainWindow* window = nullptr;
   QTabWidget* tabs = nullptr;
 };
 
@@ -211,7 +214,7 @@ TEST_F(MainWindowTest, LooksOfLabelsLogLedgerAndList) {
   auto* ledger = Find<QPlainTextEdit>("编辑框通知状态栏");
   EXPECT_EQ(ledger->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
   // It reaches past the window's right edge: only a strip of it is on the window.
-  const int left = ledger->mapTo(window.get(), QPoint(0, 0)).x();
+  const int left = ledger->mapTo(window, QPoint(0, 0)).x();
   EXPECT_GT(left + ledger->width(), window->width());
   EXPECT_GE(window->width() - left, 50);
   EXPECT_LE(window->width() - left, 60);
@@ -248,7 +251,7 @@ TEST_F(MainWindowTest, SettingHandlersFollowTheClick) {
 }
 
 TEST_F(MainWindowTest, ControlsWriteTheSettingsStore) {
-  Settings& settings = *window->Context()->settings;
+  Settings& settings = *app->Context()->settings;
   EXPECT_TRUE(settings.IsTicked(Tick::Sound));
   EXPECT_TRUE(settings.IsTicked(Tick::Balloon));
   EXPECT_FALSE(settings.IsTicked(Tick::OpenPage));
@@ -288,12 +291,12 @@ TEST_F(MainWindowTest, TrayMenuOffersExactlyOneOfShowAndHide) {
   EXPECT_TRUE(actions[0]->isVisible());
   EXPECT_FALSE(actions[1]->isVisible());
   EXPECT_TRUE(actions[2]->isVisible());
-  EXPECT_FALSE(window->Context()->desktop->IsMainWindowVisible());
+  EXPECT_FALSE(app->Context()->desktop->IsMainWindowVisible());
 
   window->ShowMainWindow();
   EXPECT_TRUE(window->isVisible());
   EXPECT_FALSE(window->isMinimized());
-  EXPECT_TRUE(window->Context()->desktop->IsMainWindowVisible());
+  EXPECT_TRUE(app->Context()->desktop->IsMainWindowVisible());
   EXPECT_EQ(window->TrayIcon()->toolTip(), U("Korvelin"));
   EXPECT_EQ(window->TrayIcon()->objectName(), U("托盘图标1"));
   const QList<QSize> sizes = window->TrayIcon()->icon().availableSizes();
@@ -301,9 +304,9 @@ TEST_F(MainWindowTest, TrayMenuOffersExactlyOneOfShowAndHide) {
 }
 
 TEST_F(MainWindowTest, ActiveFlagFollowsActivation) {
-  Desktop& desktop = *window->Context()->desktop;
+  Desktop& desktop = *app->Context()->desktop;
   window->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
   EXPECT_TRUE(desktop.IsMainWindowActive());
   QWidget other;
   other.show();
@@ -321,12 +324,13 @@ TEST_F(MainWindowTest, WithoutTrayHidingOnlyMinimises) {
 }
 
 TEST(MainWindowTrayTest, WithATrayMinimisingHidesAndDoubleClickToggles) {
-  MainWindowOptions options;
+  AppOptions options;
   options.useTray = true;
-  MainWindow window(options);
+  App app(options);
+  MainWindow& window = app.Window();
   window.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-  Desktop& desktop = *window.Context()->desktop;
+  Desktop& desktop = *app.Context()->desktop;
   window.showMinimized();
   EXPECT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }, 5000));
   EXPECT_FALSE(desktop.IsMainWindowVisible());
@@ -343,18 +347,19 @@ TEST(MainWindowTrayTest, WithATrayMinimisingHidesAndDoubleClickToggles) {
   EXPECT_TRUE(window.isMinimized());
 
   // "退出" while hidden ends the program and removes the icon.
-  QSignalSpy finished(&window, &MainWindow::ShutdownFinished);
+  QSignalSpy finished(&app, &App::ShutdownFinished);
   window.TrayMenu()->actions().at(2)->trigger();
   EXPECT_EQ(finished.count(), 1);
   EXPECT_FALSE(window.TrayIcon()->isVisible());
 }
 
 TEST_F(MainWindowTest, BalloonIsRefusedWithoutTray) {
-  EXPECT_FALSE(window->ShowTrayBalloon(Ansi("爱他美1"), Ansi("有货了！\r\n"), 2, 0));
+  EXPECT_FALSE(
+      window->ShowTrayBalloon(Ansi("爱他美1"), Ansi("有货了！\r\n"), BalloonIcon::Warning, 0));
   // From a worker: the UI thread answers the hand-off while it processes its events.
-  auto desktop = window->Context()->desktop;
+  auto desktop = app->Context()->desktop;
   auto result = std::async(std::launch::async, [desktop] {
-    return desktop->ShowTrayBalloon(Ansi("爱他美1"), "x", 2, 0);
+    return desktop->ShowTrayBalloon(Ansi("爱他美1"), "x", BalloonIcon::Warning, 0);
   });
   EXPECT_TRUE(QTest::qWaitFor(
       [&] { return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 5000));
@@ -367,9 +372,9 @@ TEST_F(MainWindowTest, StartAndStopDriveTheTimersAndButtons) {
   start->click();
   EXPECT_FALSE(start->isEnabled());
   EXPECT_TRUE(stop->isEnabled());
-  EXPECT_EQ(window->TickTimer()->Period(), 5000);
-  EXPECT_TRUE(window->TickTimer()->IsRunning());
-  EXPECT_EQ(window->SweepTimer()->Period(), 4000);
+  EXPECT_EQ(app->TickTimer()->Period(), 5000);
+  EXPECT_TRUE(app->TickTimer()->IsRunning());
+  EXPECT_EQ(app->SweepTimer()->Period(), 4000);
   QCoreApplication::processEvents();
   const std::string log = Find<LogView>("编辑框日志")->Text();
   EXPECT_NE(log.find("\r\n5" + Ansi("秒后进行监控~\r\n")), std::string::npos) << log;
@@ -377,21 +382,21 @@ TEST_F(MainWindowTest, StartAndStopDriveTheTimersAndButtons) {
   stop->click();
   EXPECT_TRUE(start->isEnabled());
   EXPECT_FALSE(stop->isEnabled());
-  EXPECT_FALSE(window->TickTimer()->IsRunning());
-  EXPECT_FALSE(window->SweepTimer()->IsRunning());
-  EXPECT_EQ(window->Context()->MonitoringStopped.load(), 1);
+  EXPECT_FALSE(app->TickTimer()->IsRunning());
+  EXPECT_FALSE(app->SweepTimer()->IsRunning());
+  EXPECT_EQ(app->Context()->MonitoringStopped.load(), 1);
 }
 
 TEST_F(MainWindowTest, CountTimerRunsFromTheStartAndShowsTheRunningChecks) {
-  EXPECT_EQ(window->CountTimer()->Period(), 1000);
-  EXPECT_TRUE(window->CountTimer()->IsRunning());
-  window->Context()->RunningCheckCount = 3;
+  EXPECT_EQ(app->CountTimer()->Period(), 1000);
+  EXPECT_TRUE(app->CountTimer()->IsRunning());
+  app->Context()->RunningCheckCount = 3;
   auto* label = Find<QLabel>("标签当前监控数");
   EXPECT_TRUE(QTest::qWaitFor([&] { return label->text() == U("当前监控数：3"); }, 5000));
 }
 
 TEST_F(MainWindowTest, LedgerBoxMirrorsTheLedgerFromAnyThread) {
-  auto ledger = window->Context()->ledger;
+  auto ledger = app->Context()->ledger;
   std::thread([ledger] { ledger->SetText("a_x|1700000000000\r\n"); }).join();
   auto* box = Find<QPlainTextEdit>("编辑框通知状态栏");
   EXPECT_TRUE(QTest::qWaitFor([&] { return box->toPlainText() == U("a_x|1700000000000\n"); }, 5000))
@@ -401,7 +406,7 @@ TEST_F(MainWindowTest, LedgerBoxMirrorsTheLedgerFromAnyThread) {
 }
 
 TEST_F(MainWindowTest, MessagesFromWorkersAppearWithoutOwnerAndDoNotBlock) {
-  auto desktop = window->Context()->desktop;
+  auto desktop = app->Context()->desktop;
   std::thread([desktop] { desktop->ShowMessage(Ansi("连接邮箱成功！"), Ansi("信息：")); }).join();
   QMessageBox* box = nullptr;
   EXPECT_TRUE(QTest::qWaitFor(
@@ -420,25 +425,26 @@ TEST_F(MainWindowTest, MessagesFromWorkersAppearWithoutOwnerAndDoNotBlock) {
 }
 
 TEST_F(MainWindowTest, ShutdownRemovesTheIconAndCutsOffWorkers) {
-  QSignalSpy finished(window.get(), &MainWindow::ShutdownFinished);
-  auto context = window->Context();
+  QSignalSpy finished(app.get(), &App::ShutdownFinished);
+  auto context = app->Context();
   window->close();
   EXPECT_EQ(finished.count(), 1);
-  EXPECT_TRUE(window->IsShutDown());
+  EXPECT_TRUE(app->IsShutDown());
   EXPECT_FALSE(window->TrayIcon()->isVisible());
   // A check thread that outlives the window reaches no widget any more.
   auto* log = Find<LogView>("编辑框日志");
   const std::string before = log->Text();
   std::thread([context] {
     context->log->Append("late\r\n");
-    EXPECT_FALSE(context->desktop->ShowTrayBalloon("t", "m", 2, 0));
+    EXPECT_FALSE(context->desktop->ShowTrayBalloon("t", "m", BalloonIcon::Warning, 0));
   }).join();
   QCoreApplication::processEvents();
   EXPECT_EQ(log->Text(), before);
-  window->Shutdown();  // a second request does nothing
+  app->Shutdown();  // a second request does nothing
   EXPECT_EQ(finished.count(), 1);
   // The context may outlive the window.
-  window.reset();
+  window = nullptr;
+  app.reset();
   context->log->Append("after\r\n");
 }
 
@@ -453,10 +459,11 @@ QMessageBox* VisibleMessageBox(const QString& text) {
 TEST(MainWindowMailTest, MailButtonsRunOnTheirOwnThreadsAndUpdateTheControls) {
   testing::FakeSmtp smtp;
   ASSERT_TRUE(smtp.Ok());
-  MainWindowOptions options;
+  AppOptions options;
   options.useTray = false;
   options.mailServer = MailServer{"127.0.0.1", smtp.Port()};
-  MainWindow window(options);
+  App app(options);
+  MainWindow& window = app.Window();
   window.show();
   window.findChild<QLineEdit*>(U("编辑框发件邮箱"))->setText(U("me@qq.com"));
   window.findChild<QLineEdit*>(U("编辑框发件密码"))->setText(U("pw"));
@@ -492,12 +499,13 @@ TEST(MainWindowMailTest, MailButtonsRunOnTheirOwnThreadsAndUpdateTheControls) {
 TEST(MainWindowStartTest, FirstStartShowsTheBuiltInListAndCreatesTheFile) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
-  MainWindowOptions options;
+  AppOptions options;
   options.useTray = false;
-  MainWindow window(options);
+  App app(options);
+  MainWindow& window = app.Window();
   window.findChild<QTabWidget*>(U("选择夹1"))->setCurrentIndex(1);
   const std::string directory = ToAnsi(dir.path());
-  window.Start(directory);
+  app.Start(directory);
   EXPECT_EQ(window.findChild<QTabWidget*>(U("选择夹1"))->currentIndex(), 0);
   auto* view = window.findChild<QTreeWidget*>(U("超级列表框监控列表"));
   ASSERT_EQ(view->topLevelItemCount(), 17);
@@ -505,15 +513,15 @@ TEST(MainWindowStartTest, FirstStartShowsTheBuiltInListAndCreatesTheFile) {
   EXPECT_EQ(view->topLevelItem(0)->text(0), U("1"));
   EXPECT_EQ(view->topLevelItem(16)->text(0), U("17"));
   EXPECT_TRUE(FileExists(JoinPath(directory, Ansi("监控列表_默认.txt"))));
-  EXPECT_NE(window.Context()->marketplaces, nullptr);
+  EXPECT_NE(app.Context()->marketplaces, nullptr);
   EXPECT_EQ(ModifyMode().load(), 0);
-  ASSERT_NE(window.Commands(), nullptr);
+  ASSERT_NE(app.Commands(), nullptr);
   // The list buttons are wired to the list commands.
   window.findChild<QPushButton*>(U("按钮全选"))->click();
-  EXPECT_EQ(window.Context()->products->MonitoredIds().size(), 17u);
+  EXPECT_EQ(app.Context()->products->MonitoredIds().size(), 17u);
   EXPECT_EQ(view->topLevelItem(16)->checkState(0), Qt::Checked);
   window.findChild<QPushButton*>(U("按钮反选"))->click();
-  EXPECT_TRUE(window.Context()->products->MonitoredIds().empty());
+  EXPECT_TRUE(app.Context()->products->MonitoredIds().empty());
 }
 
 TEST(MainWindowStartTest, StartLoadsTheListFileWhenItExists) {
@@ -521,10 +529,11 @@ TEST(MainWindowStartTest, StartLoadsTheListFileWhenItExists) {
   const std::string directory = ToAnsi(dir.path());
   ASSERT_TRUE(WriteFileBytes(JoinPath(directory, Ansi("监控列表_默认.txt")),
                              Ansi("奶粉----B00D8V0972----60----德国\r\n")));
-  MainWindowOptions options;
+  AppOptions options;
   options.useTray = false;
-  MainWindow window(options);
-  window.Start(directory);
+  App app(options);
+  MainWindow& window = app.Window();
+  app.Start(directory);
   auto* view = window.findChild<QTreeWidget*>(U("超级列表框监控列表"));
   ASSERT_EQ(view->topLevelItemCount(), 1);
   const QStringList expected = {U("1"),  U("奶粉"), U("B00D8V0972"), QString(),

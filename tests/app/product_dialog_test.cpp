@@ -7,7 +7,7 @@
 
 #include "list_test_fixture.h"
 
-namespace korvelin::test {
+namespace korvelin::testing {
 namespace {
 
 using ProductDialogTest = ListCommandsFixture;
@@ -281,4 +281,4 @@ TEST_F(ModifyTest, ConfirmAfterTheRowWasReplacedChangesNoRowButSaves) {
 }
 
 }  // namespace
-}  // namespace korvelin::test
+}  // namespace korvelin::testing

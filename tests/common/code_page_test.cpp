@@ -1,7 +1,8 @@
 #include "common/code_page.h"
 
-#include <gtest/gtest.h>
 #include <iconv.h>
+
+#include <gtest/gtest.h>
 
 #include <random>
 #include <string>
@@ -17,15 +18,15 @@ TEST(Utf8ToAnsi, ConvertsCharactersToCodePage936) {
       {"价格", "\xBC\xDB\xB8\xF1"},
       {"price 12,99 <b>", "price 12,99 <b>"},
       {"", ""},
-      {"€", "\x80"},  // the euro sign has the one-byte form 0x80
-      {"£¥", "??"},   // no form in code page 936
+      {"€", "\x80"},              // the euro sign has the one-byte form 0x80
+      {"£¥", "??"},               // no form in code page 936
       {"　～", "\xA1\xA1\xA1\xAB"},
       {"ＥＵＲ", "\xA3\xC5\xA3\xD5\xA3\xD2"},
       {"·", "\xA1\xA4"},
       {"\xF0\x9F\x98\x80", "?"},  // outside the basic plane: one "?"
       {"é", "\xA8\xA6"},
       {"ä", "?"},
-      {"\xEF\xBF\xBD", "?"},  // U+FFFD itself
+      {"\xEF\xBF\xBD", "?"},      // U+FFFD itself
   };
   for (const auto& c : cases)
     EXPECT_EQ(Utf8ToAnsi(c.utf8), c.ansi) << testing::PrintToString(c.utf8);
@@ -36,19 +37,19 @@ TEST(Utf8ToAnsi, GivesOneQuestionMarkPerInvalidByte) {
     std::string utf8;
     std::string ansi;
   } cases[] = {
-      {"a\x80z", "a?z"},   // stray continuation byte
-      {"\x81\x8F", "??"},  // a Shift_JIS yen sign read as UTF-8
-      {"\xC0\xAF", "??"},  // overlong "/"
+      {"a\x80z", "a?z"},                       // stray continuation byte
+      {"\x81\x8F", "??"},                       // a Shift_JIS yen sign read as UTF-8
+      {"\xC0\xAF", "??"},                       // overlong "/"
       {"\xC1\xBF", "??"},
-      {"\xE0\x80\xAF", "???"},       // overlong three-byte form
-      {"\xF0\x80\x80\xAF", "????"},  // overlong four-byte form
-      {"\xED\xA0\x80", "???"},       // surrogate U+D800
-      {"\xF4\x90\x80\x80", "????"},  // above U+10FFFF
+      {"\xE0\x80\xAF", "???"},                  // overlong three-byte form
+      {"\xF0\x80\x80\xAF", "????"},             // overlong four-byte form
+      {"\xED\xA0\x80", "???"},                  // surrogate U+D800
+      {"\xF4\x90\x80\x80", "????"},             // above U+10FFFF
       {"\xF5\x80", "??"},
       {"\xFF\xFE", "??"},
-      {"\xE4\xBB", "??"},                      // cut at the end of the text
-      {"\xE4\xBBx", "??x"},                    // cut before an ASCII byte
-      {"\xE4\xBB\xE4\xBB\xB7", "??\xBC\xDB"},  // cut, then a whole 价
+      {"\xE4\xBB", "??"},                       // cut at the end of the text
+      {"\xE4\xBBx", "??x"},                     // cut before an ASCII byte
+      {"\xE4\xBB\xE4\xBB\xB7", "??\xBC\xDB"},   // cut, then a whole 价
       {"\xC3", "?"},
   };
   for (const auto& c : cases)
@@ -117,11 +118,8 @@ std::string ReferenceUtf8ToAnsi(const std::string& utf8) {
   std::size_t i = 0;
   while (i < utf8.size()) {
     const unsigned char b = static_cast<unsigned char>(utf8[i]);
-    std::size_t length = b < 0x80                 ? 1
-                         : b >= 0xC2 && b <= 0xDF ? 2
-                         : b >= 0xE0 && b <= 0xEF ? 3
-                         : b >= 0xF0 && b <= 0xF4 ? 4
-                                                  : 0;
+    std::size_t length = b < 0x80 ? 1 : b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3
+                                   : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
     unsigned code = length == 1 ? b : length == 2 ? b & 0x1F : length == 3 ? b & 0x0F : b & 0x07;
     bool valid = length > 0 && i + length <= utf8.size();
     for (std::size_t k = 1; valid && k < length; ++k) {
@@ -130,8 +128,7 @@ std::string ReferenceUtf8ToAnsi(const std::string& utf8) {
       code = code << 6 | (c & 0x3F);
     }
     const unsigned minimum[] = {0, 0, 0x80, 0x800, 0x10000};
-    valid =
-        valid && code >= minimum[length] && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF);
+    valid = valid && code >= minimum[length] && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF);
     if (!valid) {
       out += '?';
       ++i;
@@ -157,25 +154,9 @@ std::string ReferenceUtf8ToAnsi(const std::string& utf8) {
 
 TEST(Utf8ToAnsi, AgreesWithAByteByByteReferenceOnRandomPages) {
   static const char* const pieces[] = {
-      "<",
-      "div class=\"a\">",
-      "价",
-      "格",
-      "，",
-      "€",
-      "£",
-      "é",
-      "\xF0\x9F\x98\x80",
-      "\xE4\xBB",
-      "\x81\x8F",
-      "\xC0\xAF",
-      "\xED\xA0\x80",
-      "\xEF\xBC\x90",
-      "\xC3",
-      "\xFF",
-      "\x80",
-      "0123456789abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789",
-      "x",
+      "<", "div class=\"a\">", "价", "格", "，", "€", "£", "é", "\xF0\x9F\x98\x80", "\xE4\xBB",
+      "\x81\x8F", "\xC0\xAF", "\xED\xA0\x80", "\xEF\xBC\x90", "\xC3", "\xFF", "\x80",
+      "0123456789abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789", "x",
   };
   constexpr std::size_t kPieces = sizeof pieces / sizeof *pieces;
   std::mt19937 random(65001);
@@ -201,12 +182,9 @@ TEST(AnsiToUtf8, MarksUndecodableBytes) {
       {"abc", "abc"},
       {"\x80", "€"},
       {"\xFF", "\xEF\xBF\xBD"},
-      {"a\xBC", "a\xEF\xBF\xBD"},  // lead byte at the end
-      {"\xBC"
-       "1x",
-       "\xEF\xBF\xBD"
-       "1x"},                        // a digit cannot be a second byte
-      {"\xA2\xA0", "\xEF\xBF\xBD"},  // a pair without a character
+      {"a\xBC", "a\xEF\xBF\xBD"},           // lead byte at the end
+      {"\xBC" "1x", "\xEF\xBF\xBD" "1x"},     // a digit cannot be a second byte
+      {"\xA2\xA0", "\xEF\xBF\xBD"},          // a pair without a character
   };
   for (const auto& c : cases)
     EXPECT_EQ(AnsiToUtf8(c.ansi), c.utf8) << testing::PrintToString(c.ansi);

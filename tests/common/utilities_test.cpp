@@ -54,13 +54,13 @@ TEST(NowMillisText, HasThirteenDigitsAndFollowsTheClock) {
 
 TEST(PumpedDelay, ComputesTheWaitFromAmountAndUnit) {
   EXPECT_EQ(PumpedDelayMilliseconds(600), 600);
-  EXPECT_EQ(PumpedDelayMilliseconds(600, 0), 600);
-  EXPECT_EQ(PumpedDelayMilliseconds(2, 1), 2000);
-  EXPECT_EQ(PumpedDelayMilliseconds(3, 2), 180000);
-  EXPECT_EQ(PumpedDelayMilliseconds(1, 3), 3600000);
-  EXPECT_EQ(PumpedDelayMilliseconds(5, 9), 5);
-  EXPECT_EQ(PumpedDelayMilliseconds(0, 1), 0);
-  EXPECT_EQ(PumpedDelayMilliseconds(-4, 1), 0);
+  EXPECT_EQ(PumpedDelayMilliseconds(600, DelayUnit::Milliseconds), 600);
+  EXPECT_EQ(PumpedDelayMilliseconds(2, DelayUnit::Seconds), 2000);
+  EXPECT_EQ(PumpedDelayMilliseconds(3, DelayUnit::Minutes), 180000);
+  EXPECT_EQ(PumpedDelayMilliseconds(1, DelayUnit::Hours), 3600000);
+  EXPECT_EQ(PumpedDelayMilliseconds(5, static_cast<DelayUnit>(9)), 5);
+  EXPECT_EQ(PumpedDelayMilliseconds(0, DelayUnit::Seconds), 0);
+  EXPECT_EQ(PumpedDelayMilliseconds(-4, DelayUnit::Seconds), 0);
 }
 
 TEST(PumpedDelay, HandsTheWaitToTheHook) {
@@ -70,7 +70,7 @@ TEST(PumpedDelay, HandsTheWaitToTheHook) {
     return true;
   });
   // Two hours pass at once because the hook says it waited.
-  EXPECT_TRUE(PumpedDelay(2, 3));
+  EXPECT_TRUE(PumpedDelay(2, DelayUnit::Hours));
   EXPECT_EQ(asked.load(), 7200000);
   asked = -1;
   EXPECT_TRUE(PumpedDelay(0));

@@ -162,7 +162,7 @@ TEST(DispatchAlerts, BalloonRule) {
       // The message is 有货了！ then the date-time text on the next line.
       EXPECT_EQ(WithoutStamp(balloons[0].detail.substr(prefix.size() + 2)), "");
       EXPECT_EQ(balloons[0].detail.substr(prefix.size(), 2), "\r\n");
-      EXPECT_EQ(balloons[0].iconKind, 2);
+      EXPECT_EQ(balloons[0].icon, BalloonIcon::Warning);
       EXPECT_EQ(balloons[0].displayMilliseconds, 0);
     }
     EXPECT_EQ(engine.ledger().Text(), "");  // the balloon has no key

@@ -11,7 +11,7 @@
 
 #include "common/code_page.h"
 #include "monitor/engine_test_context.h"
-#include "monitor/loopback_page_server.h"
+#include "support/loopback_page_server.h"
 
 namespace korvelin {
 namespace {

@@ -3,12 +3,8 @@
 // the address, cookie and header rules as tables.
 #include "net/page_fetcher.h"
 
-#include <arpa/inet.h>
 #include <curl/curl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <string>
@@ -16,6 +12,8 @@
 #include <vector>
 
 #include "support/fake_marketplace.h"
+#include "support/http_request.h"
+#include "support/loopback_page_server.h"
 
 namespace korvelin {
 namespace {
@@ -57,13 +55,9 @@ TEST_F(PageFetcherTest, RequestObjectSendsHostThenTheDefaultLinesAndNothingElse)
   EXPECT_EQ(r.requestLine, "GET /product-reviews/B00D8V0972 HTTP/1.1");
   EXPECT_EQ(r.headerBlock, HostLine() +
                                "Accept: */*\r\n"
-                               "Referer: " +
-                               url +
-                               "\r\n"
+                               "Referer: " + url + "\r\n"
                                "Accept-Language: zh-cn\r\n"
-                               "User-Agent: " +
-                               kAgent +
-                               "\r\n"
+                               "User-Agent: " + kAgent + "\r\n"
                                "Content-Type: application/x-www-form-urlencoded\r\n");
   EXPECT_EQ(r.body, "");
 }
@@ -75,9 +69,7 @@ TEST_F(PageFetcherTest, InternetApiSendsTheAgentAfterHostThenTheDefaultLines) {
   EXPECT_EQ(r.requestLine, "GET /product-reviews/B00D8V0972 HTTP/1.1");
   EXPECT_EQ(r.headerBlock, HostLine() + "User-Agent: " + kAgent + "\r\n" +
                                "Accept: */*\r\n"
-                               "Referer: " +
-                               url +
-                               "\r\n"
+                               "Referer: " + url + "\r\n"
                                "Accept-Language: zh-cn\r\n"
                                "Content-Type: application/x-www-form-urlencoded\r\n");
 }
@@ -137,8 +129,8 @@ TEST(CompleteRequestHeaders, AddsTheDefaultsInOrderCaseSensitively) {
             "Content-Type: application/x-www-form-urlencoded");
   EXPECT_EQ(CompleteRequestHeaders("user-agent: x", a, true),
             "user-agent: x\r\nAccept: */*\r\nReferer: http://h/p\r\nAccept-Language: zh-cn\r\n"
-            "User-Agent: " +
-                std::string(kAgent) + "\r\nContent-Type: application/x-www-form-urlencoded");
+            "User-Agent: " + std::string(kAgent) +
+                "\r\nContent-Type: application/x-www-form-urlencoded");
 }
 
 // ------------------------------------------------------------------ methods and bodies
@@ -154,8 +146,7 @@ TEST_F(PageFetcherTest, PostSendsTheBodyWithItsLengthAfterTheLines) {
                                "Accept: */*\r\nReferer: " + url +
                                "\r\nAccept-Language: zh-cn\r\n"
                                "Content-Type: application/x-www-form-urlencoded\r\n"
-                               "Content-Length: " +
-                               std::to_string(form.size()) + "\r\n");
+                               "Content-Length: " + std::to_string(form.size()) + "\r\n");
 }
 
 TEST_F(PageFetcherTest, HeadAndUnknownMethods) {
@@ -200,47 +191,21 @@ TEST_F(PageFetcherTest, ASlowServerBeyondTheTimeOutGivesAnEmptyBody) {
 // time, `gapMs` apart: a slow line that never stalls.
 class TricklingServer {
  public:
-  TricklingServer(std::string body, int gapMs) {
-    listener_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
-    listen(listener_, 1);
-    port_ = ntohs(addr.sin_port);
-    thread_ = std::thread([this, body = std::move(body), gapMs] {
-      const int connection = accept(listener_, nullptr, nullptr);
-      if (connection < 0) return;
-      std::string request;
-      char buffer[4096];
-      while (request.find("\r\n\r\n") == std::string::npos) {
-        const ssize_t got = recv(connection, buffer, sizeof buffer, 0);
-        if (got <= 0) break;
-        request.append(buffer, static_cast<std::size_t>(got));
-      }
-      const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
-                               "\r\nConnection: close\r\n\r\n";
-      bool open = send(connection, head.data(), head.size(), MSG_NOSIGNAL) > 0;
-      for (std::size_t i = 0; open && i < body.size(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
-        open = send(connection, body.data() + i, 1, MSG_NOSIGNAL) > 0;
-      }
-      close(connection);
-    });
-  }
-  ~TricklingServer() {
-    shutdown(listener_, SHUT_RDWR);
-    thread_.join();
-    close(listener_);
-  }
-  std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
+  TricklingServer(std::string body, int gapMs)
+      : server_([body = std::move(body), gapMs](testing::Connection& c) {
+          testing::HttpRequest request;
+          if (!testing::ReadHttpRequest(c, request)) return;
+          bool open = c.Write("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
+                              "\r\nConnection: close\r\n\r\n");
+          for (std::size_t i = 0; open && i < body.size(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
+            open = c.Write(body.substr(i, 1));
+          }
+        }) {}
+  std::string Url() const { return "http://127.0.0.1:" + std::to_string(server_.Port()) + "/"; }
 
  private:
-  int listener_ = -1;
-  int port_ = 0;
-  std::thread thread_;
+  testing::LoopbackServer server_;
 };
 
 TEST(PageFetcherTimeOut, BoundsEachWaitNotTheWholeTransfer) {
@@ -253,20 +218,12 @@ TEST(PageFetcherTimeOut, BoundsEachWaitNotTheWholeTransfer) {
 
 TEST_F(PageFetcherTest, FailuresGiveAnEmptyBodyFromBothRoutines) {
   // A port nobody listens on.
-  int probe = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  ASSERT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  ASSERT_EQ(getsockname(probe, reinterpret_cast<sockaddr*>(&addr), &len), 0);
-  close(probe);
-  const std::string closedPort = "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/";
+  const std::string closedPort = "http://" + testing::ClosedHostPort() + "/";
 
   const std::string addresses[] = {
       closedPort,
       Url("/reset"),
-      Url("/endless"),  // beyond the 16 MiB cap
+      Url("/endless"),                                   // beyond the 16 MiB cap
       Url("/bytes/" + std::to_string(16 * 1024 * 1024 + 1)),
       "ftp://127.0.0.1/",  // not an address of either scheme
   };
@@ -288,15 +245,7 @@ TEST_F(PageFetcherTest, FailuresGiveAnEmptyBodyFromBothRoutines) {
 // The result forms keep why a request ended as it did; the plain routines give the same
 // body.
 TEST_F(PageFetcherTest, ResultFormsKeepTheCause) {
-  int probe = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  ASSERT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  ASSERT_EQ(getsockname(probe, reinterpret_cast<sockaddr*>(&addr), &len), 0);
-  close(probe);
-  const std::string closedPort = "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/";
+  const std::string closedPort = "http://" + testing::ClosedHostPort() + "/";
 
   struct Case {
     std::string address;
@@ -363,11 +312,12 @@ TEST_F(PageFetcherTest, GivenCookiesAreSentAsACookieLineAndMergedWithTheReply) {
   EXPECT_EQ(FetchViaInternetApi(Url("/set-cookie"), HttpMethod::Get, {}, &cookies, nullptr,
                                 &replyHeaders, &replyCookies),
             "cookies set\n");
-  EXPECT_EQ(OnlyRequest().headerBlock, HostLine() + "User-Agent: " + kAgent + "\r\n" +
-                                           "Accept: */*\r\nReferer: " + Url("/set-cookie") +
-                                           "\r\nAccept-Language: zh-cn\r\n"
-                                           "Content-Type: application/x-www-form-urlencoded\r\n"
-                                           "Cookie: session=old; x=1\r\n");
+  EXPECT_EQ(OnlyRequest().headerBlock,
+            HostLine() + "User-Agent: " + kAgent + "\r\n" + "Accept: */*\r\nReferer: " +
+                Url("/set-cookie") +
+                "\r\nAccept-Language: zh-cn\r\n"
+                "Content-Type: application/x-www-form-urlencoded\r\n"
+                "Cookie: session=old; x=1\r\n");
   // Every Set-Cookie, whatever its letter case, is written "Set-Cookie".
   EXPECT_NE(replyHeaders.find("\r\nSet-Cookie: session=abc123; Path=/\r\n"), std::string::npos);
   EXPECT_NE(replyHeaders.find("\r\nSet-Cookie: lang=en; path=/\r\n"), std::string::npos);
@@ -401,7 +351,8 @@ TEST_F(PageFetcherTest, WithoutGivenCookiesTheAutomaticStoreCarriesThemToTheNext
     EXPECT_NE(cookieLine.find(c), std::string::npos) << cookieLine;
   // The store's Cookie line comes right after the agent, before the request lines.
   EXPECT_EQ(requests[1].headerBlock.rfind("Host: localhost:" + std::to_string(server_.Port()) +
-                                              "\r\nUser-Agent: " + kAgent + "\r\nCookie: ",
+                                              "\r\nUser-Agent: " + kAgent +
+                                              "\r\nCookie: ",
                                           0),
             0u);
 
@@ -421,7 +372,8 @@ TEST_F(PageFetcherTest, ReplyHeadsOfAnySizeComeBackWhole) {
   std::string replyHeaders, replyCookies;
   FetchViaInternetApi(Url("/long-headers/20000"), HttpMethod::Get, {}, nullptr, nullptr,
                       &replyHeaders, &replyCookies);
-  EXPECT_NE(replyHeaders.find("X-Filler: " + std::string(20000, 'f') + "\r\n"), std::string::npos);
+  EXPECT_NE(replyHeaders.find("X-Filler: " + std::string(20000, 'f') + "\r\n"),
+            std::string::npos);
   EXPECT_EQ(replyCookies, "late=1");
 }
 

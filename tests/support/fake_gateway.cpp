@@ -1,25 +1,12 @@
 #include "support/fake_gateway.h"
 
-#include <cctype>
-#include <cstdlib>
+#include <utility>
 
 namespace korvelin::testing {
 
 namespace {
 
 constexpr int kReadTimeoutMs = 30000;
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
-std::string Trim(const std::string& text) {
-  const size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  const size_t last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
-}
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -47,16 +34,7 @@ std::string UrlDecode(const std::string& text) {
 }  // namespace
 
 std::string GatewayRequest::Header(const std::string& name) const {
-  size_t pos = 0;
-  const std::string wanted = Lower(name) + ":";
-  while (pos < headers.size()) {
-    size_t eol = headers.find("\r\n", pos);
-    if (eol == std::string::npos) eol = headers.size();
-    const std::string line = headers.substr(pos, eol - pos);
-    if (Lower(line.substr(0, wanted.size())) == wanted) return Trim(line.substr(wanted.size()));
-    pos = eol + 2;
-  }
-  return {};
+  return HeaderValue(headers, name);
 }
 
 std::map<std::string, std::string> ParseForm(const std::string& body) {
@@ -105,22 +83,10 @@ void FakeGateway::SetOnRequest(std::function<void(const GatewayRequest&)> onRequ
 void FakeGateway::Serve(Connection& c) {
   // One request per connection; the reply says so with "Connection: close".
   if (tls_ && !c.StartTls()) return;
-  std::string line;
-  if (!c.ReadLine(line, kReadTimeoutMs)) return;
-  GatewayRequest request;
-  const size_t s1 = line.find(' ');
-  const size_t s2 = s1 == std::string::npos ? s1 : line.find(' ', s1 + 1);
-  request.method = line.substr(0, s1);
-  if (s1 != std::string::npos)
-    request.path = line.substr(s1 + 1, s2 == std::string::npos ? s2 : s2 - s1 - 1);
-  while (true) {
-    if (!c.ReadLine(line, kReadTimeoutMs)) return;
-    if (line.empty()) break;
-    request.headers += line + "\r\n";
-  }
-  if (Lower(request.Header("Expect")) == "100-continue") c.Write("HTTP/1.1 100 Continue\r\n\r\n");
-  const long length = std::strtol(request.Header("Content-Length").c_str(), nullptr, 10);
-  if (length > 0 && !c.ReadExact(static_cast<size_t>(length), request.body, kReadTimeoutMs)) return;
+  HttpRequest http;
+  if (!ReadHttpRequest(c, http, kReadTimeoutMs)) return;
+  GatewayRequest request{http.Method(), http.Path(), std::move(http.headerBlock),
+                         std::move(http.body)};
 
   std::string reply;
   std::function<void(const GatewayRequest&)> onRequest;

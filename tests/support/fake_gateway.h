@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/http_request.h"
 #include "support/loopback_server.h"
 
 namespace korvelin::testing {

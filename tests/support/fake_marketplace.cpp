@@ -9,20 +9,7 @@
 namespace korvelin::testing {
 namespace {
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  std::transform(out.begin(), out.end(), out.begin(),
-                 [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
-  return out;
-}
-
-std::string Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() &&
-         (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
-    s.remove_suffix(1);
-  return std::string(s);
-}
+std::string Lower(std::string_view s) { return LowerAscii(s); }
 
 bool EndsWith(std::string_view s, std::string_view tail) {
   return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
@@ -30,12 +17,6 @@ bool EndsWith(std::string_view s, std::string_view tail) {
 
 bool StartsWith(std::string_view s, std::string_view head) {
   return s.substr(0, head.size()) == head;
-}
-
-std::string StripLineEnd(std::string line) {
-  if (!line.empty() && line.back() == '\n') line.pop_back();
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
 }
 
 std::string HostWithoutPort(std::string_view host) {
@@ -99,21 +80,6 @@ std::string PricePage(std::string_view marker, std::string_view priceText) {
   return page;
 }
 
-std::string RecordedRequest::Header(std::string_view name) const {
-  const std::string wanted = Lower(name);
-  std::size_t pos = 0;
-  while (pos < headerBlock.size()) {
-    std::size_t end = headerBlock.find('\n', pos);
-    if (end == std::string::npos) end = headerBlock.size();
-    std::string_view line(headerBlock.data() + pos, end - pos);
-    std::size_t colon = line.find(':');
-    if (colon != std::string_view::npos && Lower(Trim(line.substr(0, colon))) == wanted)
-      return Trim(line.substr(colon + 1));
-    pos = end + 1;
-  }
-  return {};
-}
-
 FakeMarketplace::FakeMarketplace(int port, int tlsPort, TlsIdentity tlsIdentity) {
   plain_ = std::make_unique<LoopbackServer>([this](Connection& c) { Serve(c, false); }, port);
   secure_ = std::make_unique<LoopbackServer>([this](Connection& c) { Serve(c, true); }, tlsPort,
@@ -174,46 +140,13 @@ void FakeMarketplace::Serve(Connection& c, bool tls) {
 }
 
 bool FakeMarketplace::ServeOne(Connection& c, bool tls) {
-  // The head: request line (empty lines before it are skipped), header lines, empty line.
-  std::string line;
-  do {
-    if (!c.ReadRawLine(line, 30000)) return false;
-  } while (line == "\r\n" || line == "\n");
   RecordedRequest request;
-  request.requestLine = StripLineEnd(line);
   request.tls = tls;
-  for (;;) {
-    if (!c.ReadRawLine(line)) return false;
-    if (line == "\r\n" || line == "\n") break;
-    request.headerBlock += line;
-  }
-
-  // The body: Content-Length or chunked.
-  const std::string length = request.Header("Content-Length");
-  if (!length.empty()) {
-    if (!c.ReadExact(std::strtoul(length.c_str(), nullptr, 10), request.body)) return false;
-  } else if (Lower(request.Header("Transfer-Encoding")).find("chunked") != std::string::npos) {
-    for (;;) {
-      if (!c.ReadLine(line)) return false;
-      std::size_t size = std::strtoul(line.c_str(), nullptr, 16);
-      if (size == 0) {
-        while (c.ReadLine(line) && !line.empty()) {
-        }
-        break;
-      }
-      std::string chunk;
-      if (!c.ReadExact(size, chunk) || !c.ReadLine(line)) return false;
-      request.body += chunk;
-    }
-  }
+  if (!ReadHttpRequest(c, request)) return false;
   Record(request);
 
-  const std::size_t space1 = request.requestLine.find(' ');
-  const std::size_t space2 = request.requestLine.find(' ', space1 + 1);
-  const std::string method = request.requestLine.substr(0, space1);
-  std::string path = space1 == std::string::npos
-                         ? "/"
-                         : request.requestLine.substr(space1 + 1, space2 - space1 - 1);
+  const std::string method = request.Method();
+  std::string path = request.Path();
   const bool head = method == "HEAD";
   const std::string host = request.Header("Host");
   bool keepAlive = Lower(request.Header("Connection")) != "close";

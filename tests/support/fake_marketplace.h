@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "support/fake_program.h"
+#include "support/http_request.h"
 #include "support/loopback_server.h"
 
 namespace korvelin::testing {
@@ -53,16 +54,7 @@ inline constexpr std::string_view kChina = ">\xEF\xBF\xA5 ";  // cn, full-width 
 // hosts that are none of the nine.
 std::string_view PageMarkerForHost(std::string_view host);
 
-struct RecordedRequest {
-  std::string requestLine;  // "GET /path HTTP/1.1", without CRLF
-  std::string headerBlock;  // the header lines exactly as received, each with its CRLF,
-                            // without the empty line that ends the head
-  std::string body;
-  bool tls = false;
-  // The value of the first header with this name (letter case ignored), trimmed; empty
-  // when there is none.
-  std::string Header(std::string_view name) const;
-};
+using RecordedRequest = HttpRequest;
 
 class FakeMarketplace {
  public:

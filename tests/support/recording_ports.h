@@ -60,7 +60,7 @@ struct DesktopCall {
   std::string kind;    // "open", "balloon", "play", "message"
   std::string text;    // address, balloon title, message text
   std::string detail;  // balloon message, message title
-  int iconKind = 0;
+  BalloonIcon icon = BalloonIcon::None;
   int displayMilliseconds = 0;
   std::size_t waveBytes = 0;
   const char* waveData = nullptr;
@@ -82,13 +82,13 @@ class RecordingDesktop : public Desktop {
     Record(std::move(call));
     if (onOpen) onOpen();
   }
-  bool ShowTrayBalloon(const std::string& title, const std::string& message, int iconKind,
+  bool ShowTrayBalloon(const std::string& title, const std::string& message, BalloonIcon icon,
                        int displayMilliseconds) override {
     DesktopCall call;
     call.kind = "balloon";
     call.text = title;
     call.detail = message;
-    call.iconKind = iconKind;
+    call.icon = icon;
     call.displayMilliseconds = displayMilliseconds;
     Record(std::move(call));
     return true;
@@ -121,6 +121,17 @@ class RecordingDesktop : public Desktop {
       if (call.kind == kind) result.push_back(call);
     }
     return result;
+  }
+  // The addresses opened, in order.
+  std::vector<std::string> Opened() const {
+    std::vector<std::string> result;
+    for (const DesktopCall& call : Calls("open")) result.push_back(call.text);
+    return result;
+  }
+  // Forgets the calls recorded so far.
+  void Clear() {
+    std::lock_guard lock(mutex_);
+    calls_.clear();
   }
   // The message boxes shown, each as title + text in UTF-8.
   std::vector<std::string> Messages() const {
