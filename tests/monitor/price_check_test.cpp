@@ -3,16 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <future>
 #include <map>
+#include <memory>
 #include <string>
 #include <thread>
 
 #include "common/code_page.h"
 #include "common/text.h"
 #include "monitor/engine_test_context.h"
-#include "support/loopback_page_server.h"
 #include "support/fake_marketplace.h"
+#include "support/loopback_page_server.h"
+#include "support/loopback_server.h"
 
 namespace korvelin {
 namespace {
@@ -207,6 +210,51 @@ TEST(CheckRow, TimeoutTickBoundsASlowPage) {
   EXPECT_GE(CheckEntryElapsed(entries[0], row.name, ""), 900);
   EXPECT_EQ(WithoutStamp(entries[1]), "\r\n" + row.name + Ansi(" - 超时了！\r\n\r\n"));
   EXPECT_EQ(engine.products().RowById(id)->currentPrice, "");
+}
+
+// A marketplace that sends the page at once but never ends it (a space every half second):
+// with "超时" ticked (T = 1 s) the check ends at the whole-transfer deadline of 4 x T and reads
+// the price from what arrived.
+TEST(CheckRowThreaded, ATricklingPageEndsAtTheDeadlineWithThePriceThatArrived) {
+  auto server = std::make_unique<testing::LoopbackServer>([](testing::Connection& c) {
+    std::string line;
+    while (c.ReadLine(line) && !line.empty()) {
+    }
+    if (!c.Write("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + PricePage("EUR 5,00"))) return;
+    while (!c.Stopping() && !c.PeerClosed()) {
+      c.ReadSome(500);
+      if (!c.Write(" ")) return;
+    }
+  });
+  TestEngine engine = MakeTestEngine("127.0.0.1:" + std::to_string(server->Port()));
+  engine.settings().SetTicked(Tick::Timeout, true);
+  engine.settings().SetText(Edit::Timeout, "1");
+  const ProductEntry row = TestRow("奶粉", "B01", "60", "德国");
+  const RowId id = engine.products().Append(row);
+
+  std::future<void> check = std::async(std::launch::async, [&] { CheckRow(engine.context, id); });
+  if (check.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+    ADD_FAILURE() << "the check had not ended after 10 s";
+    server.reset();  // ends the transfer
+  }
+  check.get();
+  const std::vector<std::string> entries = engine.log->Entries();
+  ASSERT_GE(entries.size(), 1u);
+  const long long elapsed = CheckEntryElapsed(entries[0], row.name, "5.00");
+  std::printf("trickling page, T=1 s: the check ended after %lld ms with its price\n", elapsed);
+  EXPECT_GE(elapsed, 3900);
+  EXPECT_LE(elapsed, 5000);
+  EXPECT_EQ(engine.products().RowById(id)->currentPrice, "5.00");
+}
+
+// A code with a space and a control byte still makes its request, percent-encoded.
+TEST(CheckRow, ACodeWithASpaceIsRequestedEncoded) {
+  LoopbackPageServer server(PagesHandler({{"/product-reviews/B0%201%09", PricePage("EUR 7,00")}}));
+  TestEngine engine = MakeTestEngine(server.HostPort());
+  const RowId id = engine.products().Append(TestRow("奶粉", "B0 1\t", "60", "德国"));
+  CheckRow(engine.context, id);
+  EXPECT_EQ(server.Paths(), std::vector<std::string>{"/product-reviews/B0%201%09"});
+  EXPECT_EQ(engine.products().RowById(id)->currentPrice, "7.00");
 }
 
 TEST(CheckRow, TimeoutTickStillReadsAPromptPage) {
