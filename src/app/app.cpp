@@ -14,6 +14,7 @@
 #include "app/list_commands.h"
 #include "app/list_view_mirror.h"
 #include "app/main_window.h"
+#include "app/price_charts.h"
 #include "app/product_dialog.h"
 #include "app/qt_list_file_ui.h"
 #include "app/qt_ports.h"
@@ -179,6 +180,13 @@ void App::Start(const std::string& programDirectory) {
                                              context_->marketplaces, *desktop_, *listFileUi_,
                                              programDirectory, window_.get());
   commands_->ConnectControls(window_->Monitor().listButtons);
+  // The price history lives beside the list file; checks record into it through the context,
+  // and "价格走势" shows it.
+  context_->history = std::make_shared<PriceHistory>(programDirectory, context_->log);
+  charts_ = std::make_unique<PriceCharts>(context_->history);
+  commands_->SetPriceChartOpener([this](const ProductEntry& row) {
+    charts_->Open({row.name, row.code, row.country, row.targetPrice});
+  });
   // 7. The product list: the default list file, or the built-in list; then saved.
   LoadStartupProductList(*context_->products, programDirectory, *listFileUi_);
 }

@@ -2,8 +2,8 @@
 // the Qt side of every port, the three window timers, the scheduler and the list commands,
 // and connects them: controls to the settings store, buttons and timers to the scheduler,
 // the mail buttons to the mail notifier, the ledger to its box, the product list to the list
-// view, the window's flags to the desktop port. The main window only builds and shows
-// widgets. UI thread only.
+// view, the window's flags to the desktop port, the price history to the chart windows. The main
+// window only builds and shows widgets. UI thread only.
 #pragma once
 
 #include <QObject>
@@ -21,6 +21,7 @@ namespace korvelin {
 class ListCommands;
 class MainWindow;
 class MonitorScheduler;
+class PriceCharts;
 class QtDesktop;
 class QtListFileUi;
 class QtSchedulerControls;
@@ -50,6 +51,7 @@ class App : public QObject {
   const std::shared_ptr<MonitorContext>& Context() const { return context_; }
   MonitorScheduler& Scheduler() const { return *scheduler_; }
   ListCommands* Commands() const { return commands_.get(); }  // made by Start
+  PriceCharts* Charts() const { return charts_.get(); }       // made by Start
   PeriodTimer* TickTimer() { return &tickTimer_; }
   PeriodTimer* SweepTimer() { return &sweepTimer_; }
   PeriodTimer* CountTimer() { return &countTimer_; }
@@ -84,6 +86,7 @@ class App : public QObject {
   std::unique_ptr<MonitorScheduler> scheduler_;
   std::unique_ptr<QtListFileUi> listFileUi_;
   std::unique_ptr<ListCommands> commands_;
+  std::unique_ptr<PriceCharts> charts_;
   bool shutDown_ = false;
 };
 

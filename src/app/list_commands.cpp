@@ -31,6 +31,7 @@ constexpr const char* kListMenu = "列表菜单";
 constexpr const char* kOpenLinkItem = "打开链接";
 constexpr const char* kDeleteItem = "删除这个产品";
 constexpr const char* kModifyItem = "修改";
+constexpr const char* kPriceChartItem = "价格走势";
 
 // A message box without owner window; true when the user answered Yes.
 bool AskYesNo(const char* title, const QString& question) {
@@ -58,6 +59,8 @@ ListCommands::ListCommands(QTreeWidget* listView, std::shared_ptr<ProductList> l
           &ListCommands::DeleteProduct);
   connect(listMenu_->addAction(Utf8(kModifyItem)), &QAction::triggered, this,
           &ListCommands::Modify);
+  connect(listMenu_->addAction(Utf8(kPriceChartItem)), &QAction::triggered, this,
+          &ListCommands::ShowPriceChart);
 }
 
 ListCommands::~ListCommands() = default;
@@ -203,6 +206,12 @@ void ListCommands::Modify() {
   dialog->show();
   dialog->raise();
   dialog->activateWindow();
+}
+
+void ListCommands::ShowPriceChart() {
+  const std::optional<ProductEntry> row = list_->RowById(SelectedRow());
+  if (!row || !priceChartOpener_) return;
+  priceChartOpener_(*row);
 }
 
 }  // namespace korvelin

@@ -21,6 +21,7 @@
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -52,8 +53,13 @@ class ListCommands : public QObject {
   // Returns false when a button is missing (the others are still connected).
   bool ConnectControls(const ListButtons& buttons);
 
-  // The pop-up menu "列表菜单" ("打开链接", "删除这个产品", "修改"); built once, owned here.
+  // The pop-up menu "列表菜单" ("打开链接", "删除这个产品", "修改", "价格走势"); built once,
+  // owned here.
   QMenu* ListMenu() const { return listMenu_.get(); }
+  // What "价格走势" does with the selected row (the app opens its price chart).
+  void SetPriceChartOpener(std::function<void(const ProductEntry&)> opener) {
+    priceChartOpener_ = std::move(opener);
+  }
   // The product dialog of a modification in progress, or nullptr.
   ProductDialog* ModifyDialog() const { return modifyDialog_; }
 
@@ -69,9 +75,10 @@ class ListCommands : public QObject {
   void ShowListMenu(const QPoint& globalPos);
   // customContextMenuRequested of the list view (a position in its viewport).
   void ShowListMenuAtViewport(const QPoint& viewportPos);
-  void OpenLink();       // "打开链接": the selected row's product page in the browser
-  void DeleteProduct();  // "删除这个产品": asks, removes the selected row, saves
-  void Modify();         // "修改": the product dialog, non-modal, on the selected row
+  void OpenLink();        // "打开链接": the selected row's product page in the browser
+  void DeleteProduct();   // "删除这个产品": asks, removes the selected row, saves
+  void Modify();          // "修改": the product dialog, non-modal, on the selected row
+  void ShowPriceChart();  // "价格走势": the selected row's price chart
 
  private:
   RowId SelectedRow() const;
@@ -86,6 +93,7 @@ class ListCommands : public QObject {
   QPointer<QWidget> dialogParent_;
   std::unique_ptr<QMenu> listMenu_;
   QPointer<ProductDialog> modifyDialog_;
+  std::function<void(const ProductEntry&)> priceChartOpener_;
 };
 
 }  // namespace korvelin

@@ -9,10 +9,11 @@
 
 namespace korvelin {
 
-DateTime CurrentDateTime() {
-  std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+namespace {
+
+DateTime LocalDateTimeOf(std::time_t moment) {
   std::tm local{};
-  localtime_r(&now, &local);
+  localtime_r(&moment, &local);
   DateTime value;
   value.year = local.tm_year + 1900;
   value.month = local.tm_mon + 1;
@@ -23,6 +24,19 @@ DateTime CurrentDateTime() {
   return value;
 }
 
+}  // namespace
+
+DateTime CurrentDateTime() {
+  return LocalDateTimeOf(std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()));
+}
+
+DateTime LocalDateTimeAt(std::int64_t unixMillis) {
+  // Floor division, so a moment before 1970 falls in the second it belongs to.
+  std::int64_t seconds = unixMillis / 1000;
+  if (unixMillis % 1000 < 0) --seconds;
+  return LocalDateTimeOf(static_cast<std::time_t>(seconds));
+}
+
 std::string DateTimeText(const DateTime& value) {
   static const std::string kYear = Ansi("年");
   static const std::string kMonth = Ansi("月");
@@ -30,8 +44,8 @@ std::string DateTimeText(const DateTime& value) {
   static const std::string kHour = Ansi("时");
   static const std::string kMinute = Ansi("分");
   static const std::string kSecond = Ansi("秒");
-  std::string text = IntToText(value.year) + kYear + IntToText(value.month) + kMonth +
-                     IntToText(value.day) + kDay;
+  std::string text =
+      IntToText(value.year) + kYear + IntToText(value.month) + kMonth + IntToText(value.day) + kDay;
   // The time of day goes as far as its last part that is not zero.
   if (value.second != 0) {
     text += IntToText(value.hour) + kHour + IntToText(value.minute) + kMinute +

@@ -1,6 +1,7 @@
 // Local date-time in whole seconds and its text form, e.g. 2014年11月17日13时5分9秒.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace korvelin {
@@ -15,6 +16,8 @@ struct DateTime {
 };
 
 DateTime CurrentDateTime();
+// The local date-time, to the whole second, of a moment in Unix milliseconds.
+DateTime LocalDateTimeAt(std::int64_t unixMillis);
 // The date-time text, in code page 936.
 std::string DateTimeText(const DateTime& value);
 // DateTimeText(CurrentDateTime()): the stamp that starts every log entry.

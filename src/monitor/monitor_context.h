@@ -7,6 +7,7 @@
 
 #include "common/ports.h"
 #include "common/settings.h"
+#include "history/price_history.h"
 #include "monitor/marketplace.h"
 #include "monitor/row_write_order.h"
 #include "notify/alert_ledger.h"
@@ -25,6 +26,8 @@ struct MonitorContext {
   std::shared_ptr<const MarketplaceTable> marketplaces;
   std::shared_ptr<MailNotifier> mail;
   std::shared_ptr<SmsNotifier> sms;
+  // Every price a check reads is recorded here; none when null.
+  std::shared_ptr<PriceHistory> history;
 
   std::atomic<int> MonitoringStopped{0};
   std::atomic<int> RunningCheckCount{0};

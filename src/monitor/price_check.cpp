@@ -118,6 +118,9 @@ void RunCheck(const std::shared_ptr<MonitorContext>& context, RowId id, RunningC
   RowWriteOrder& writes = context->rowWrites;
   writes.SetCell(products, id, check, kCurrentPriceColumn, priceText);
   const double price = TextToReal(priceText);
+  if (context->history) {
+    context->history->Record({UnixMillisNow(), code, row->country, price, priceText});
+  }
   const double target = TextToReal(targetText);
   if (price - target > 0.0000001) {
     writes.SetCell(products, id, check, kDropMarkColumn, std::string());

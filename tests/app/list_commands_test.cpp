@@ -198,7 +198,7 @@ TEST_F(ListCommandsTest, DeleteFromTheListMenuRemovesTheRowAndSaves) {
   EXPECT_EQ(menu->title(), Q("列表菜单"));
   QStringList items;
   for (QAction* action : menu->actions()) items << action->text();
-  EXPECT_EQ(items, (QStringList{Q("打开链接"), Q("删除这个产品"), Q("修改")}));
+  EXPECT_EQ(items, (QStringList{Q("打开链接"), Q("删除这个产品"), Q("修改"), Q("价格走势")}));
 
   BoxSeen refused;
   watcher_.Expect(Press(QMessageBox::No, &refused));

@@ -25,7 +25,7 @@ if [[ "${1:-}" != --inside ]]; then
     echo "0 passed, 1 failed"
     exit 1
   fi
-  for tool in unshare Xvfb trayer xdotool xwininfo import ip iconv timeout; do
+  for tool in unshare Xvfb trayer xdotool xwininfo import convert ip iconv timeout sqlite3; do
     if ! command -v "$tool" >/dev/null; then
       echo "e2e: $tool is missing (scripts/setup installs it)"
       echo "0 passed, 1 failed"
@@ -651,13 +651,102 @@ case_add_product() {
   stop_app
 }
 
+case_price_history() {
+  say "# price history: a monitoring run's prices in 价格历史.sqlite, the chart from the list menu"
+  local dir wid log=$logs/marketplace_history.log db chart empty started ended
+  dir=$(new_folder history)
+  db=$dir/价格历史.sqlite
+  : >"$log"
+  start_fake fake_marketplace "ready" --port 80 --tls-port 443 --log "$log" \
+    --price B00D8V08UK=99,00 --price B00D8V0972=54,99 || return
+  # A week of earlier prices of 爱他美1, as earlier runs would have left them: the program
+  # goes on writing into the same file.
+  sqlite3 "$db" "PRAGMA journal_mode=WAL;
+    CREATE TABLE price_history(checked_at INTEGER, code TEXT, country TEXT, price REAL, price_text TEXT);
+    CREATE INDEX price_history_by_product ON price_history(code, country, checked_at, price);
+    PRAGMA user_version=1;
+    WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 168)
+    INSERT INTO price_history
+      SELECT (CAST(strftime('%s','now') AS INTEGER) - (169 - i) * 3600) * 1000, 'B00D8V0972', '德国',
+             ROUND(58 + 2.5 * sin(i / 13.0) + 1.2 * sin(i / 3.1) + ((i * 37) % 11) * 0.15 - i * 0.012, 2), 'seed'
+      FROM n;" >/dev/null || { fail "price history: the earlier prices are written"; return; }
+  start_app "$dir" price_history
+  main_window "price history" || return
+  settle
+  tick_row "$wid" 0
+  tick_row "$wid" 1
+  type_into "$wid" "${at_frequency[@]}" 1
+  started=$(date +%s%3N)
+  click "$wid" "${at_start[@]}"
+  wait_for 15 bash -c "(( \$(grep -c '^GET /product-reviews/B00D8V0972 ' '$log') >= 3 ))"
+  click "$wid" "${at_stop[@]}"
+  sleep 1.5  # the last checks end and the history writes its last batch
+  ended=$(date +%s%3N)
+  local q="SELECT count(*) FROM price_history WHERE checked_at BETWEEN $started AND $ended"
+  expect "price history: every check of 爱他美1 is recorded with its price, code and country" \
+    test "$(sqlite3 "$db" "$q AND code = 'B00D8V0972' AND country = '德国' AND price = 54.99 AND price_text = '54.99'")" \
+         -ge 3
+  expect "price history: as many records of 爱他美1 as requests for it" \
+    test "$(sqlite3 "$db" "$q AND code = 'B00D8V0972'")" == "$(requests_for "$log" B00D8V0972)"
+  expect "price history: 爱他美Pre is recorded at 99" \
+    test "$(sqlite3 "$db" "$q AND code = 'B00D8V08UK' AND price = 99.0")" -ge 3
+  expect "price history: nothing else is recorded" \
+    test "$(sqlite3 "$db" "$q AND code NOT IN ('B00D8V0972', 'B00D8V08UK')")" == 0
+  expect "price history: the earlier prices are kept" \
+    test "$(sqlite3 "$db" "SELECT count(*) FROM price_history WHERE price_text = 'seed'")" == 168
+  expect "price history: the file is in write-ahead-log mode, schema version 1" \
+    test "$(sqlite3 "$db" 'PRAGMA journal_mode; PRAGMA user_version' | tr '\n' ' ')" == "wal 1 "
+
+  # The chart of 爱他美1 (row 2) from the list menu: select the row, right click, the last item.
+  open_chart() {  # open_chart <row> <name>: prints the chart window's id
+    local y=$((list_y + 1 + list_header + $1 * list_row + list_row / 2))
+    click "$wid" $((list_x + 120)) "$y"
+    xdotool mousemove --window "$wid" $((list_x + 120)) "$y" click 3
+    sleep 0.5
+    xdotool key --clearmodifiers Up Return
+    wait_window "^价格走势 - $2\$" 10
+  }
+  if ! chart=$(open_chart 1 爱他美1); then
+    fail "price history: 价格走势 in the list menu opens the window 价格走势 - 爱他美1"
+    stop_app
+    stop_fakes
+    return
+  fi
+  pass "price history: 价格走势 in the list menu opens the window 价格走势 - 爱他美1"
+  xdotool windowsize "$chart" 820 500 2>/dev/null
+  sleep 1.5
+  screenshot "$chart" "$out_dir/screenshot-history.png"
+  xdotool windowmove "$chart" 1200 760 2>/dev/null  # out of the way of the list
+  sleep 0.3
+  # A product without records (喜宝益生菌Pre, row 7) for comparison: its chart has no line.
+  if empty=$(open_chart 6 喜宝益生菌Pre); then
+    sleep 1
+    screenshot "$empty" "$out_dir/screenshot-history-empty.png"
+  fi
+  # The price line's colour, counted in both pictures: only the chart with records draws it.
+  line_pixels() {
+    convert "$1" -fuzz 12% -fill '#FF00FF' -opaque '#1F6FC5' -fill black +opaque '#FF00FF' \
+      -fill white -opaque '#FF00FF' -colorspace Gray -format '%[fx:round(mean*w*h)]' info: 2>/dev/null
+  }
+  local drawn none
+  drawn=$(line_pixels "$out_dir/screenshot-history.png")
+  none=$(line_pixels "$out_dir/screenshot-history-empty.png")
+  say "#  price-line pixels: $drawn with records, $none without"
+  expect "price history: the chart draws the price line (${drawn:-?} pixels against ${none:-?} without records)" \
+    test "${drawn:-0}" -gt $(( ${none:-0} + 300 ))
+  expect "price history: the program is still running" app_alive
+  stop_app
+  stop_fakes
+}
+
 # ------------------------------------------------------------------------------------------
 
 say "# korvelin end-to-end: $binary"
 start_namespace_env
 # KORVELIN_E2E_CASES (a space-separated list such as "first_start monitoring") runs only
 # those cases; by default all of them run.
-all_cases=(namespace first_start read_only_folder empty_list_file tray monitoring alert_mail add_product)
+all_cases=(namespace first_start read_only_folder empty_list_file tray monitoring alert_mail add_product
+           price_history)
 for name in ${KORVELIN_E2E_CASES:-${all_cases[*]}}; do
   "case_$name"
 done

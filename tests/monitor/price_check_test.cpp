@@ -11,11 +11,14 @@
 #include <thread>
 
 #include "common/code_page.h"
+#include "common/files.h"
+#include "common/numbers.h"
 #include "common/text.h"
 #include "monitor/engine_test_context.h"
 #include "support/fake_marketplace.h"
 #include "support/loopback_page_server.h"
 #include "support/loopback_server.h"
+#include "support/temp_folder.h"
 
 namespace korvelin {
 namespace {
@@ -178,6 +181,62 @@ TEST(CheckRow, NoPriceLogsBothEntriesAndLeavesTheRow) {
     EXPECT_EQ(*engine.products().RowById(id), row);
     EXPECT_TRUE(engine.desktop->Calls().empty());
   }
+}
+
+TEST(CheckRow, EveryPriceReadIsRecordedInTheHistoryAndNoPriceRecordsNothing) {
+  const struct {
+    const char* label;
+    std::string page;
+    std::size_t records;
+  } cases[] = {
+      {"above target", PricePage("EUR 60,01"), 1},
+      {"at or below target", PricePage("EUR 1.299,00"), 1},
+      {"no marker", "<html><span class=\"prize\">EUR 5,00</span></html>", 0},
+      {"spaces only", PricePage("EUR    "), 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    LoopbackPageServer server(PagesHandler({{"/product-reviews/B01", c.page}}));
+    TestEngine engine = MakeTestEngine(server.HostPort());
+    testing::TempFolder folder("korvelin-check-history");
+    engine.context->history = std::make_shared<PriceHistory>(folder.Path(), engine.log);
+    const RowId id = engine.products().Append(TestRow("奶粉", "B01", "60", "德国"));
+    const std::int64_t before = UnixMillisNow();
+
+    CheckRow(engine.context, id);
+    engine.context->history->Flush();
+
+    const auto points =
+        engine.context->history->Query("B01", Ansi("德国"), before, UnixMillisNow());
+    ASSERT_EQ(points.size(), c.records);
+    if (c.records == 1) {
+      EXPECT_EQ(points[0].price, TextToReal(engine.products().RowById(id)->currentPrice));
+    }
+    EXPECT_FALSE(engine.context->history->Failed());
+  }
+}
+
+TEST(CheckRow, AHistoryThatCannotBeWrittenCostsOneLogEntryAndNothingElse) {
+  LoopbackPageServer server(PagesHandler({{"/product-reviews/B01", PricePage("EUR 60,01")}}));
+  TestEngine engine = MakeTestEngine(server.HostPort());
+  testing::TempFolder folder("korvelin-check-history");
+  const std::string file = PriceHistoryFilePath(folder.Path());
+  ASSERT_TRUE(WriteFileBytes(file, std::string(4096, 'x')));  // not a database
+  engine.context->history = std::make_shared<PriceHistory>(folder.Path(), engine.log);
+  const RowId id = engine.products().Append(TestRow("奶粉", "B01", "60", "德国"));
+
+  for (int check = 0; check < 2; ++check) {
+    CheckRow(engine.context, id);
+    engine.context->history->Flush();
+  }
+
+  EXPECT_EQ(engine.products().RowById(id)->currentPrice, "60.01");
+  const std::vector<std::string> entries = engine.log->Entries();
+  ASSERT_EQ(entries.size(), 3u);  // two check entries, one history entry between them
+  EXPECT_GE(CheckEntryElapsed(entries[0], Ansi("奶粉"), "60.01"), 0);
+  EXPECT_EQ(WithoutStamp(entries[1]),
+            Ansi("\r\n价格历史无法写入：") + file + Ansi(" - 不是价格历史文件\r\n\r\n"));
+  EXPECT_GE(CheckEntryElapsed(entries[2], Ansi("奶粉"), "60.01"), 0);
 }
 
 TEST(CheckRow, RefusedConnectionCountsAsNoPrice) {

@@ -15,6 +15,7 @@
 #include "common/files.h"
 #include "products/list_file.h"
 #include "products/product_test_entry.h"
+#include "support/temp_folder.h"
 
 namespace korvelin {
 namespace {
@@ -22,24 +23,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kGermany = "\xB5\xC2\xB9\xFA";  // 德国 in code page 936
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "korvelin-products-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    fs::permissions(path_, fs::perms::owner_all, ignored);
-    fs::remove_all(path_, ignored);
-  }
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 // The desktop in memory: answers the open dialog with a prepared path and records every
 // call in order. Each event pass notes what the list file held at that moment.
@@ -64,6 +47,8 @@ class FakeListFileUi : public ListFileUi {
 };
 
 using testing::Entry;
+using testing::RunUnprivileged;
+using testing::TempFolder;
 
 class ProductStoreTest : public ::testing::Test {
  protected:
@@ -302,19 +287,6 @@ TEST_F(ProductStoreTest, SavingAnEmptyListWritesAnEmptyFile) {
   EXPECT_TRUE(FileExists(ListFile()));
   EXPECT_EQ(ReadFileBytes(ListFile()), "");
   EXPECT_EQ(ui_.calls, (std::vector<std::string>{"events "}));
-}
-
-// Runs `body` in a child process without root rights, so that folder permissions apply
-// even when the tests run as root; gives the child's exit code.
-int RunUnprivileged(const std::function<int()>& body) {
-  const pid_t child = fork();
-  if (child == 0) {
-    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(100);
-    _exit(body());
-  }
-  int status = 0;
-  if (child < 0 || waitpid(child, &status, 0) != child) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 TEST_F(ProductStoreTest, UnwritableFolderKeepsTheOldFileAndReportsNothing) {
