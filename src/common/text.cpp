@@ -11,10 +11,14 @@ inline unsigned char Byte(std::string_view text, std::size_t i) {
   return static_cast<unsigned char>(text[i]);
 }
 
-// Length of the character at i: two bytes for a byte of 0x80 or more, else one. A lead
-// byte at the very end counts as one.
+// In code page 936 the bytes 0x81..0xFE lead a double-byte character; 0x80 (the euro sign)
+// and 0xFF are characters of one byte, like every byte below 0x80.
+inline bool IsLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+
+// Length of the character at i: two bytes for a lead byte, else one. A lead byte at the very
+// end counts as one.
 inline std::size_t CharLength(std::string_view text, std::size_t i) {
-  return Byte(text, i) >= 0x80 && i + 1 < text.size() ? 2 : 1;
+  return IsLeadByte(Byte(text, i)) && i + 1 < text.size() ? 2 : 1;
 }
 
 inline bool IsSpaceAt(std::string_view text, std::size_t i, std::size_t& length) {
@@ -36,11 +40,12 @@ inline char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>
 namespace text_search {
 
 bool IsCharacterStart(std::string_view text, std::size_t& boundary, std::size_t position) {
-  // Everything after a byte below 0x80 starts a character: that byte is either a one-byte
-  // character or the second byte of a pair. So only the run of high bytes in front of
-  // `position` (back to such a byte, or to the known boundary) decides: it pairs up.
+  // Everything after a byte that cannot lead a pair starts a character: that byte is either
+  // a one-byte character or the second byte of a pair. So only the run of lead-range bytes
+  // in front of `position` (back to such a byte, or to the known boundary) decides: it
+  // pairs up.
   std::size_t from = position;
-  while (from > boundary && Byte(text, from - 1) >= 0x80) --from;
+  while (from > boundary && IsLeadByte(Byte(text, from - 1))) --from;
   bool start = ((position - from) & 1) == 0;
   boundary = start ? position : position + 1;
   return start;
@@ -70,7 +75,7 @@ std::size_t Search(std::string_view text, std::size_t from, std::string_view tar
       while (k < n && LowerAscii(text[pos + k]) == LowerAscii(target[k])) ++k;
       if (k == n) return pos;
     }
-    if (Byte(text, pos) >= 0x80) {
+    if (IsLeadByte(Byte(text, pos))) {
       if (pos + 1 >= text.size()) break;  // a lead byte without its second byte ends the scan
       pos += 2;
     } else {
@@ -88,7 +93,7 @@ std::string FoldHalfWidth(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size()) {
     unsigned char c = Byte(text, i);
-    if (c < 0x80) {
+    if (!IsLeadByte(c)) {
       result.push_back(static_cast<char>(c));
       ++i;
       continue;
@@ -165,7 +170,8 @@ std::string RightText(std::string_view text, int count) {
 
 std::string MidText(std::string_view text, int start, int count) {
   if (start < 1 || static_cast<std::size_t>(start) > text.size() || count <= 0) return {};
-  return std::string(text.substr(static_cast<std::size_t>(start) - 1, static_cast<std::size_t>(count)));
+  return std::string(
+      text.substr(static_cast<std::size_t>(start) - 1, static_cast<std::size_t>(count)));
 }
 
 std::string ReplaceText(std::string_view text, std::string_view target,
@@ -205,8 +211,8 @@ std::vector<std::string> SplitText(std::string_view text, std::string_view separ
     return items;
   }
   // A negative maximum, like none, puts no limit on the number of items.
-  const std::size_t limit =
-      maxItems && *maxItems > 0 ? static_cast<std::size_t>(*maxItems) : static_cast<std::size_t>(-1);
+  const std::size_t limit = maxItems && *maxItems > 0 ? static_cast<std::size_t>(*maxItems)
+                                                      : static_cast<std::size_t>(-1);
   std::size_t itemStart = 0;
   while (true) {
     std::size_t at = text_search::Search(text, itemStart, separator, false);
@@ -257,8 +263,7 @@ std::string LowerCaseText(std::string_view text) {
   std::string result(text);
   std::size_t i = 0;
   while (i < result.size()) {
-    unsigned char c = static_cast<unsigned char>(result[i]);
-    if (c >= 0x80) {
+    if (IsLeadByte(static_cast<unsigned char>(result[i]))) {
       i += 2;  // the second byte of a pair is never changed
     } else {
       result[i] = LowerAscii(result[i]);

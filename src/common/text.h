@@ -1,6 +1,7 @@
 // Byte texts in code page 936 and the operations every part of the program builds its
 // outputs with. Positions are 1-based byte positions; a search that finds nothing gives -1.
-// A byte of 0x80 or more starts a double-byte character together with the byte after it.
+// A byte of 0x81 to 0xFE starts a double-byte character together with the byte after it;
+// 0x80 (the euro sign) and 0xFF are characters of one byte.
 #pragma once
 
 #include <optional>
@@ -22,8 +23,8 @@ std::string TextToBytes(std::string_view text);
 // the scan steps by characters from there (a start inside a character pairs the bytes from
 // that point). An empty target gives 1 when the searched region is not empty. ignoreCase
 // makes A..Z equal to a..z; every other byte compares exactly.
-int FindText(std::string_view text, std::string_view target, std::optional<int> start = std::nullopt,
-             bool ignoreCase = false);
+int FindText(std::string_view text, std::string_view target,
+             std::optional<int> start = std::nullopt, bool ignoreCase = false);
 // The last match lying wholly before `start` (whole text when nullopt).
 int FindTextBackward(std::string_view text, std::string_view target,
                      std::optional<int> start = std::nullopt, bool ignoreCase = false);

@@ -13,13 +13,26 @@ struct Marketplace {
   std::string PriceMarker;           // ">EUR "
   std::string CommaReplacement;      // "." or ""
   std::string ProductPageUrlPrefix;  // "http://www.amazon.de/dp/"
+  // The product page a desktop browser opens today, read when the reviews page gives no
+  // price: "https://www.amazon.de/dp/" (the product code is appended).
+  std::string TodayPageUrlPrefix;
+  // The language a browser of the marketplace asks for ("de-DE,de;q=0.9,en;q=0.5").
+  std::string AcceptLanguage;
+};
+
+// Tests only: the host[:port] of a TLS server per UTF-8 country name.
+struct TlsHostOverride {
+  std::map<std::string, std::string> hosts;
 };
 
 class MarketplaceTable {
  public:
   // The real hosts. `hostOverride` (tests only) maps a UTF-8 country name to another
-  // host[:port] for both prefixes.
+  // host[:port] for every prefix; the product page of today is then fetched over plain HTTP
+  // from that host, or over TLS from the host[:port] that `tlsHostOverride` gives.
   explicit MarketplaceTable(const std::map<std::string, std::string>& hostOverride = {});
+  MarketplaceTable(const std::map<std::string, std::string>& hostOverride,
+                   const TlsHostOverride& tlsHostOverride);
   // The record whose CountryName equals the text byte for byte, else the 德国 record.
   const Marketplace& MarketplaceFor(const std::string& countryName) const;
   const std::array<Marketplace, 9>& Records() const { return records_; }

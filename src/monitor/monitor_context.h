@@ -8,6 +8,7 @@
 #include "common/ports.h"
 #include "common/settings.h"
 #include "history/price_history.h"
+#include "monitor/captcha_pause.h"
 #include "monitor/marketplace.h"
 #include "monitor/row_write_order.h"
 #include "notify/alert_ledger.h"
@@ -33,6 +34,8 @@ struct MonitorContext {
   std::atomic<int> RunningCheckCount{0};
   // Keeps an older check of a row from writing over a later-started one.
   RowWriteOrder rowWrites;
+  // Per marketplace (by country name), shared by every check.
+  CaptchaPause captchaPause;
 };
 
 }  // namespace korvelin

@@ -23,6 +23,15 @@ KORVELIN_MONITOR_TEXT(DropSuffix, " - 降价了！\r\n\r\n")
 // The mark of column 降价 for a price at or below target.
 KORVELIN_MONITOR_TEXT(DropMark, "√")
 
+// Why a check found no price: T "\r\n" name + one of these + "\r\n\r\n", after the no-price entry.
+KORVELIN_MONITOR_TEXT(CauseCaptcha, " - 原因：网站要求验证码")
+KORVELIN_MONITOR_TEXT(CauseUnavailable, " - 原因：商品暂时无货")
+KORVELIN_MONITOR_TEXT(CauseNoPriceOnPage, " - 原因：页面上没有价格")
+KORVELIN_MONITOR_TEXT(CauseNoReply, " - 原因：没有收到回复")
+// A captcha pause starts: T "\r\n" country + PauseMiddle + minutes + PauseEnd.
+KORVELIN_MONITOR_TEXT(PauseMiddle, " - 网站要求验证码，暂停检查")
+KORVELIN_MONITOR_TEXT(PauseEnd, "分钟\r\n\r\n")
+
 // The start price marker is this text followed by the marketplace's price marker; the price
 // ends at the next "<".
 inline const std::string& PriceAttribute() {

@@ -5,11 +5,13 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "monitor/marketplace.h"
 #include "monitor/monitor_context.h"
+#include "monitor/price_markup.h"
 #include "products/product_list.h"
 
 namespace korvelin {
@@ -53,6 +55,30 @@ std::string PriceTextFromPage(std::string_view body, const Marketplace& marketpl
 // "1299.00" and "54,99" gives "54.99"; a text without "," is left as it is. The result is
 // what the check logs and writes into the row.
 std::string NormalisePriceText(std::string priceText, const Marketplace& marketplace);
+
+// What one reply gives: the price, the markup family that gave it, or the cause when there is
+// none. The reviews page is read with the marker rule first, then today's markup; a product
+// page (`reviewsPage` false) with today's markup alone, since the marker rule finds the
+// prices of other products there (carousels carry class="price").
+struct PriceReading {
+  std::string priceText;   // as logged and written; empty when there is none
+  std::string markerText;  // the cut of the marker rule, normalised (may be blank)
+  std::string family;      // "class=\"price\"" for the marker rule, else today's family
+  NoPriceCause cause = NoPriceCause::kNone;
+};
+PriceReading ReadPricePage(std::string_view body, const Marketplace& marketplace,
+                           bool reviewsPage = true);
+
+// The request headers of a current desktop browser for the marketplace's product page.
+std::string BrowserRequestHeaders(const Marketplace& marketplace);
+
+// The fetches of one check: the reviews page (with the time-out rule when `timeoutSeconds`
+// is given), then, when its reply holds no price and is no captcha, the product page of today
+// with a browser's headers and the marketplace's cookies. With `timeoutSeconds` given, the
+// limit bounds both fetches together. `productPageFetched` tells whether the second went out.
+PriceReading FetchAndReadPrice(const Marketplace& marketplace, const std::string& code,
+                               std::optional<int> timeoutSeconds,
+                               bool* productPageFetched = nullptr);
 
 // Checks the row with identity `id` once, on the calling thread; counts itself in
 // RunningCheckCount for its whole run. The row is read and written through its identity

@@ -402,7 +402,7 @@ std::string FetchViaInternetApi(const std::string& address, HttpMethod method,
                                 const std::string& body, std::string* cookies, std::string* headers,
                                 std::string* replyHeaders, std::string* replyCookies) {
   FetchResult result = FetchViaInternetApiResult(address, method, body, cookies, headers,
-                                                 replyCookies, kWholeTransferDeadline);
+                                                 replyCookies);
   if (replyHeaders != nullptr) *replyHeaders = std::move(result.replyHeaders);
   return std::move(result.body);
 }
@@ -410,7 +410,7 @@ std::string FetchViaInternetApi(const std::string& address, HttpMethod method,
 FetchResult FetchViaInternetApiResult(const std::string& givenAddress, HttpMethod method,
                                       const std::string& body, std::string* cookies,
                                       std::string* headers, std::string* replyCookies,
-                                      std::chrono::milliseconds deadline) {
+                                      long totalTimeoutMs) {
   InitHttp();
   const std::string address = SendableAddress(givenAddress);
   std::string headerText = headers != nullptr ? *headers : std::string();
@@ -448,7 +448,8 @@ FetchResult FetchViaInternetApiResult(const std::string& givenAddress, HttpMetho
     curl_easy_setopt(easy.get(), CURLOPT_CONNECTTIMEOUT, kStallSeconds);
     curl_easy_setopt(easy.get(), CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(easy.get(), CURLOPT_LOW_SPEED_TIME, kStallSeconds);
-    SetDeadline(easy.get(), deadline);
+    SetDeadline(easy.get(), totalTimeoutMs > 0 ? std::chrono::milliseconds(totalTimeoutMs)
+                                               : kWholeTransferDeadline);
     // The certificate is verified against the system's CA store, the host name too
     // (libcurl's defaults, stated here so that no change elsewhere can loosen them).
     curl_easy_setopt(easy.get(), CURLOPT_SSL_VERIFYPEER, 1L);

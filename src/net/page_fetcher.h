@@ -69,13 +69,14 @@ std::string FetchViaInternetApi(const std::string& address, HttpMethod method = 
                                 std::string* headers = nullptr, std::string* replyHeaders = nullptr,
                                 std::string* replyCookies = nullptr);
 // The result form; `replyCookies` receives the reply's cookies when non-null. The whole
-// transfer ends after `deadline`. The server's certificate and host name are verified
-// against the system's CA store.
+// transfer ends after `totalTimeoutMs` when it is above 0 (the price check's remaining time,
+// the SMS gateway's deadline), else after kWholeTransferDeadline. The server's certificate
+// and host name are verified against the system's CA store.
 FetchResult FetchViaInternetApiResult(const std::string& address,
                                       HttpMethod method = HttpMethod::Get,
                                       const std::string& body = {}, std::string* cookies = nullptr,
                                       std::string* headers = nullptr,
                                       std::string* replyCookies = nullptr,
-                                      std::chrono::milliseconds deadline = kWholeTransferDeadline);
+                                      long totalTimeoutMs = 0);
 
 }  // namespace korvelin

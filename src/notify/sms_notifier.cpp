@@ -188,7 +188,8 @@ void SmsNotifier::Send(const std::string& phone) {
   // The gateway's certificate is verified: an impostor gets neither the number nor the key.
   const std::string reply =
       BytesToText(FetchViaInternetApiResult(gateway_.endpoint, HttpMethod::Post, form, &cookies,
-                                            &headers, nullptr, gateway_.deadline)
+                                            &headers, nullptr,
+                                            static_cast<long>(gateway_.deadline.count()))
                       .body);
 
   log_->Append(NowMillisText() + SmsReplyLogText(reply) + "\r\n");

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/code_page.h"
+#include "common/utilities.h"
 
 namespace korvelin {
 namespace {
@@ -50,11 +51,23 @@ TEST(FindText, FollowsTheFindRule) {
 
 TEST(FindText, NeverMatchesOnTheSecondByteOfAPair) {
   // 0xB0 0x41 is one character whose second byte looks like "A".
-  EXPECT_EQ(FindText("\xB0" "AA", "A"), 3);
-  EXPECT_EQ(FindText("\xB0" "A", "A"), -1);
-  EXPECT_EQ(FindText("\xB0" "AA", "a", std::nullopt, true), 3);
+  EXPECT_EQ(FindText("\xB0"
+                     "AA",
+                     "A"),
+            3);
+  EXPECT_EQ(FindText("\xB0"
+                     "A",
+                     "A"),
+            -1);
+  EXPECT_EQ(FindText("\xB0"
+                     "AA",
+                     "a", std::nullopt, true),
+            3);
   // A start position inside a pair starts the scan there all the same.
-  EXPECT_EQ(FindText("\xB0" "A", "A", 2), 2);
+  EXPECT_EQ(FindText("\xB0"
+                     "A",
+                     "A", 2),
+            2);
   // Runs of high bytes pair up from the last byte below 0x80.
   EXPECT_EQ(FindText("a\xB0\xB0\xB0\xB0z", "\xB0\xB0"), 2);
   EXPECT_EQ(FindText("a\xB0\xB0\xB0\xB1\xB0z", "\xB1\xB0"), -1);
@@ -82,7 +95,9 @@ TEST(FindTextBackward, FollowsTheFindRule) {
       {"abcabc", "x", 1, false, -1},
       {"aaaa", "aa", std::nullopt, false, 3},  // overlapping matches count
       {"ABCabc", "C", std::nullopt, true, 6},
-      {"\xB0" "A", "A", std::nullopt, false, -1},
+      {"\xB0"
+       "A",
+       "A", std::nullopt, false, -1},
   };
   for (const FindCase& c : cases) {
     EXPECT_EQ(FindTextBackward(c.text, c.target, c.start, c.ignoreCase), c.expected)
@@ -96,6 +111,12 @@ TEST(FindTextBackward, FeedingResultsBackWalksFromTheEnd) {
   std::optional<int> start;
   for (int p; (p = FindTextBackward(text, "|", start)) != -1; start = p) found.push_back(p);
   EXPECT_EQ(found, (std::vector<int>{7, 5, 4, 2}));
+}
+
+// Code page 936 lead bytes: 0x81..0xFE. 0x80 (the euro sign) and 0xFF stand alone.
+bool IsLead(char c) {
+  const unsigned char b = static_cast<unsigned char>(c);
+  return b >= 0x81 && b <= 0xFE;
 }
 
 // The find rule written out step by step, as the reference for random texts.
@@ -112,7 +133,7 @@ int NaiveFind(const std::string& t, const std::string& s, int start, bool ignore
         equal = ignoreCase ? lower(t[i + k]) == lower(s[k]) : t[i + k] == s[k];
       if (equal) return static_cast<int>(i) + 1;
     }
-    if (static_cast<unsigned char>(t[i]) >= 0x80) {
+    if (IsLead(t[i])) {
       if (i + 1 >= t.size()) break;
       i += 2;
     } else {
@@ -129,8 +150,7 @@ int NaiveFindBackward(const std::string& t, const std::string& s, std::optional<
   if (s.empty()) return region.empty() ? -1 : 1;
   int last = -1;
   for (int p = NaiveFind(region, s, 1, ignoreCase); p != -1;
-       p = NaiveFind(region, s, p + (static_cast<unsigned char>(region[p - 1]) >= 0x80 ? 2 : 1),
-                     ignoreCase)) {
+       p = NaiveFind(region, s, p + (IsLead(region[p - 1]) ? 2 : 1), ignoreCase)) {
     last = p;
     if (static_cast<std::size_t>(p) >= region.size()) break;
   }
@@ -246,7 +266,11 @@ TEST(ReplaceText, FollowsTheReplaceRule) {
       {"AbAB", "ab", "x", std::nullopt, std::nullopt, true, "AbAB"},
       {"", "a", "b", std::nullopt, std::nullopt, true, ""},
       {"abc", "", "b", std::nullopt, std::nullopt, true, "abc"},
-      {"\xB0" "aa", "a", "x", std::nullopt, std::nullopt, true, "\xB0" "ax"},
+      {"\xB0"
+       "aa",
+       "a", "x", std::nullopt, std::nullopt, true,
+       "\xB0"
+       "ax"},
       {"x\"y", "\"", "#", std::nullopt, std::nullopt, true, "x#y"},
   };
   for (const ReplaceCase& c : cases) {
@@ -303,7 +327,10 @@ TEST(LowerCaseText, ChangesOnlyOneByteLetters) {
   EXPECT_EQ(LowerCaseText("Set-COOKIE: A"), "set-cookie: a");
   const std::string chinese = Ansi("价格");
   EXPECT_EQ(LowerCaseText(chinese), chinese);
-  EXPECT_EQ(LowerCaseText("\xB0" "AB"), "\xB0" "Ab");
+  EXPECT_EQ(LowerCaseText("\xB0"
+                          "AB"),
+            "\xB0"
+            "Ab");
 }
 
 TEST(RepeatText, WritesTheTextNTimes) {
@@ -324,6 +351,81 @@ TEST(BytesAndText, StopAtTheFirstZeroByte) {
   EXPECT_EQ(BytesToText(std::string("ab\0cd", 5)), "ab");
   EXPECT_EQ(BytesToText("abc"), "abc");
   EXPECT_EQ(TextToBytes("abc"), "abc");
+}
+
+}  // namespace
+}  // namespace korvelin
+
+namespace korvelin {
+namespace {
+
+// The euro sign 0x80 is one character: it never swallows the byte after it.
+TEST(EuroByte, IsACharacterOfItsOwnInEveryWalk) {
+  // "12,99 €</span>": the end marker right after the euro is found.
+  EXPECT_EQ(FindText("12,99 \x80</span>", "<"), 8);
+  EXPECT_EQ(TextBetween("x>12,99\x80</span>", ">", "<"), "12,99\x80");
+  // "1€,299.00": the "," after the euro is a character of its own and is replaced.
+  EXPECT_EQ(ReplaceText("1\x80,299.00", ","),
+            "1\x80"
+            "299.00");
+  // A split at a separator right after the euro.
+  EXPECT_EQ(SplitText("20\x80----B00D8V08UK", "----"),
+            (std::vector<std::string>{"20\x80", "B00D8V08UK"}));
+  EXPECT_EQ(FindTextBackward("\x80"
+                             "A",
+                             "A"),
+            2);
+  EXPECT_EQ(FindText("\x80"
+                     "A",
+                     "a", std::nullopt, true),
+            2);
+  // 0xFF is no lead byte either.
+  EXPECT_EQ(FindText("\xFF"
+                     "A",
+                     "A"),
+            2);
+  // After a real lead byte, 0x80 is its second byte, and what follows starts anew.
+  EXPECT_EQ(FindText("\x81\x80"
+                     "A",
+                     "\x80"),
+            -1);
+  EXPECT_EQ(FindText("\x81\x80"
+                     "A",
+                     "A"),
+            3);
+  EXPECT_EQ(FindText("\x80\x81\x80", "\x81\x80"), 2);
+  // Trimming, space removal, case folding and the half-width fold keep the euro and the
+  // byte after it apart.
+  EXPECT_EQ(TrimSpaces(" \x80 "), "\x80");
+  EXPECT_EQ(RemoveSpaces("1 \x80 2"),
+            "1\x80"
+            "2");
+  EXPECT_EQ(LowerCaseText("\x80"
+                          "AB"),
+            "\x80"
+            "ab");
+  EXPECT_EQ(FoldHalfWidth("\x80\xA3\xB1"),
+            "\x80"
+            "1");
+  EXPECT_EQ(FoldHalfWidth("9\x80"), "9\x80");
+}
+
+TEST(EuroByte, FindAgreesWithTheStepByStepRuleOnRandomTexts) {
+  std::mt19937 random(20261211);
+  static const char alphabet[] = {'a', 'A', '<', '\x80', '\xFF', '\xB0', '\x81'};
+  for (int round = 0; round < 20000; ++round) {
+    std::string text;
+    for (std::size_t n = random() % 20; n > 0; --n) text.push_back(alphabet[random() % 7]);
+    std::string target;
+    for (std::size_t n = 1 + random() % 2; n > 0; --n) target.push_back(alphabet[random() % 7]);
+    const int start = static_cast<int>(random() % 22) - 2;
+    const bool ignoreCase = random() % 3 == 0;
+    ASSERT_EQ(FindText(text, target, start, ignoreCase), NaiveFind(text, target, start, ignoreCase))
+        << testing::PrintToString(text) << " " << testing::PrintToString(target) << " " << start;
+    ASSERT_EQ(FindTextBackward(text, target, std::nullopt, ignoreCase),
+              NaiveFindBackward(text, target, std::nullopt, ignoreCase))
+        << testing::PrintToString(text) << " " << testing::PrintToString(target);
+  }
 }
 
 }  // namespace

@@ -743,10 +743,56 @@ case_price_history() {
 
 say "# korvelin end-to-end: $binary"
 start_namespace_env
+case_todays_page() {
+  say "# today's product page when the reviews page sends the visitor to sign in"
+  local dir wid log=$logs/marketplace_today.log pages=$source_dir/tests/fixtures/pages
+  dir=$(new_folder today)
+  : >"$log"
+  # 爱他美Pre's reviews page goes to the sign-in page, its product page is a saved page of
+  # amazon.de (EUR 109,00); 爱他美1's product page is a robot check.
+  start_fake fake_marketplace "ready" --port 80 --tls-port 443 --log "$log" \
+    --product-page "B00D8V08UK=$pages/de-2015-gastroback-kettle.html.gz" \
+    --product-page "B00D8V0972=$pages/br-2026-robot-check.html.gz" || return
+  start_app "$dir" today
+  main_window "today" || { stop_fakes; return; }
+  settle
+  tick_row "$wid" 0
+  type_into "$wid" "${at_frequency[@]}" 1
+  click "$wid" "${at_start[@]}"
+  expect "today: the product page follows the sign-in redirect" \
+    wait_for 15 bash -c "grep -q '^GET /dp/B00D8V08UK ' '$log'"
+  local head
+  head=$(awk '/^GET \/dp\/B00D8V08UK /{p=1} p{print} p&&/^\r?$/{exit}' "$log" | tr -d '\r')
+  printf '%s\n' "$head" >"$logs/today_request.txt"
+  expect "today: the product page is asked for like a desktop browser of amazon.de" bash -c '
+    h=$(cat "$0")
+    grep -qx "Host: www.amazon.de" <<<"$h" &&
+    grep -q "^User-Agent: Mozilla/5.0 (Windows NT 10.0; Win64; x64; rv:[0-9.]*) Gecko/20100101 Firefox/" <<<"$h" &&
+    grep -q "^Accept: text/html,application/xhtml+xml" <<<"$h" &&
+    grep -q "^Accept-Language: de-DE,de" <<<"$h"' "$logs/today_request.txt"
+  expect "today: the reviews page was asked first" \
+    test "$(requests_for "$log" B00D8V08UK)" -ge 1
+  # Now the robot check: tick 爱他美1 as well; its captcha pauses every check of 德国.
+  tick_row "$wid" 1
+  expect "today: the robot check is fetched" \
+    wait_for 15 bash -c "grep -q '^GET /dp/B00D8V0972 ' '$log'"
+  sleep 1.5
+  local before after
+  before=$(grep -c '^GET ' "$log")
+  sleep 4
+  after=$(grep -c '^GET ' "$log")
+  expect "today: after the captcha the marketplace is left alone (no request for 4 s)" \
+    test "$before" == "$after"
+  screenshot "$wid" "$out_dir/screenshot-today.png"
+  expect "today: the program is still running" app_alive
+  stop_app
+  stop_fakes
+}
+
 # KORVELIN_E2E_CASES (a space-separated list such as "first_start monitoring") runs only
 # those cases; by default all of them run.
 all_cases=(namespace first_start read_only_folder empty_list_file tray monitoring alert_mail add_product
-           price_history)
+           todays_page price_history)
 for name in ${KORVELIN_E2E_CASES:-${all_cases[*]}}; do
   "case_$name"
 done

@@ -40,7 +40,9 @@ struct TestEngine {
   }
 };
 
-inline TestEngine MakeTestEngine(const std::string& hostPort) {
+// Every marketplace at hostPort; with tlsHostPort, the product page of today is fetched over
+// TLS from there (else over plain HTTP from hostPort).
+inline TestEngine MakeTestEngine(const std::string& hostPort, const std::string& tlsHostPort = {}) {
   TestEngine engine;
   engine.log = std::make_shared<MemoryLog>();
   engine.desktop = std::make_shared<RecordingDesktop>();
@@ -52,11 +54,13 @@ inline TestEngine MakeTestEngine(const std::string& hostPort) {
   context->ledger = std::make_shared<AlertLedger>();
   context->desktop = engine.desktop;
   std::map<std::string, std::string> hosts;
+  TlsHostOverride tlsHosts;
   for (const char* country :
        {"中国", "德国", "日本", "美国", "加拿大", "英国", "法国", "意大利", "荷兰"}) {
     hosts[country] = hostPort;
+    if (!tlsHostPort.empty()) tlsHosts.hosts[country] = tlsHostPort;
   }
-  context->marketplaces = std::make_shared<const MarketplaceTable>(hosts);
+  context->marketplaces = std::make_shared<const MarketplaceTable>(hosts, tlsHosts);
   engine.context = context;
   return engine;
 }

@@ -196,9 +196,10 @@ TEST(MonitorSchedulerThreaded, AtMost256ChecksRunAtOnce) {
 
   hanging.Close();
   ASSERT_TRUE(engine.WaitUntilIdle(std::chrono::seconds(60)));
-  // Every started check logged its two entries (no price: the connection was reset), and
-  // each of the two ticks one bound entry with the rows it left.
-  const std::size_t expectedEntries = 2u * MonitorScheduler::kMaxRunningChecks + 2u;
+  // Every started check logged its three entries (no price: the connection was reset, the
+  // product page refused; then the cause), and each of the two ticks one bound entry with
+  // the rows it left.
+  const std::size_t expectedEntries = 3u * MonitorScheduler::kMaxRunningChecks + 2u;
   engine.log->WaitForEntries(expectedEntries, std::chrono::seconds(10));
   const std::vector<std::string> entries = engine.log->Entries();
   EXPECT_EQ(entries.size(), expectedEntries);

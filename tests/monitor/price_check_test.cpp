@@ -136,8 +136,8 @@ TEST(NormalisePriceText, CommaRuleOfEachKindOfMarketplace) {
   const NormaliseCase cases[] = {
       {"德国", "1.299,00", "1299.00"},
       {"德国", "54,99", "54.99"},
-      {"意大利", "1.000.000", "1.000.000"},  // no comma: left as it is
-      {"荷兰", "1,2,3", "1.2.3"},            // only dots before the last comma go
+      {"意大利", "1.000.000", "1000000"},  // dots grouping a whole number go
+      {"荷兰", "1,2,3", "1.2.3"},          // only dots before the last comma go
       {"美国", "1,299.00", "1299.00"},
       {"日本", "1,980", "1980"},
       {"中国", "", ""},
@@ -175,9 +175,11 @@ TEST(CheckRow, NoPriceLogsBothEntriesAndLeavesTheRow) {
 
     EXPECT_EQ(engine.context->RunningCheckCount.load(), 0);
     const std::vector<std::string> entries = engine.log->Entries();
-    ASSERT_EQ(entries.size(), 2u);
+    ASSERT_EQ(entries.size(), 3u);
     EXPECT_GE(CheckEntryElapsed(entries[0], row.name, c.loggedPrice), 0);
     EXPECT_EQ(WithoutStamp(entries[1]), "\r\n" + row.name + Ansi(" - 超时了！\r\n\r\n"));
+    // The product page (/dp/B01) had an empty reply too.
+    EXPECT_EQ(WithoutStamp(entries[2]), "\r\n" + row.name + Ansi(" - 原因：没有收到回复\r\n\r\n"));
     EXPECT_EQ(*engine.products().RowById(id), row);
     EXPECT_TRUE(engine.desktop->Calls().empty());
   }
@@ -245,9 +247,10 @@ TEST(CheckRow, RefusedConnectionCountsAsNoPrice) {
   const RowId id = engine.products().Append(row);
   CheckRow(engine.context, id);
   const std::vector<std::string> entries = engine.log->Entries();
-  ASSERT_EQ(entries.size(), 2u);
+  ASSERT_EQ(entries.size(), 3u);
   EXPECT_GE(CheckEntryElapsed(entries[0], row.name, ""), 0);
   EXPECT_EQ(WithoutStamp(entries[1]), "\r\n" + row.name + Ansi(" - 超时了！\r\n\r\n"));
+  EXPECT_EQ(WithoutStamp(entries[2]), "\r\n" + row.name + Ansi(" - 原因：没有收到回复\r\n\r\n"));
   EXPECT_EQ(engine.context->RunningCheckCount.load(), 0);
 }
 
@@ -264,10 +267,11 @@ TEST(CheckRow, TimeoutTickBoundsASlowPage) {
   server.Release();
 
   const std::vector<std::string> entries = engine.log->Entries();
-  ASSERT_EQ(entries.size(), 2u);
+  ASSERT_EQ(entries.size(), 3u);
   // The page never came within the one-second time-out; the entry shows the wait.
   EXPECT_GE(CheckEntryElapsed(entries[0], row.name, ""), 900);
   EXPECT_EQ(WithoutStamp(entries[1]), "\r\n" + row.name + Ansi(" - 超时了！\r\n\r\n"));
+  EXPECT_EQ(WithoutStamp(entries[2]), "\r\n" + row.name + Ansi(" - 原因：没有收到回复\r\n\r\n"));
   EXPECT_EQ(engine.products().RowById(id)->currentPrice, "");
 }
 

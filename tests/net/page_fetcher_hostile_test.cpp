@@ -74,8 +74,7 @@ TEST(PageFetcherHostile, ATricklingReplyEndsAtTheWholeTransferDeadlineWithWhatAr
   // Internet API with a deadline of 2 s (120 s in the program).
   ASSERT_TRUE(server);
   const Timed api = RunBounded(server, std::chrono::seconds(10), [&] {
-    return FetchViaInternetApiResult(url, HttpMethod::Get, {}, nullptr, nullptr, nullptr,
-                                     std::chrono::seconds(2));
+    return FetchViaInternetApiResult(url, HttpMethod::Get, {}, nullptr, nullptr, nullptr, 2000);
   });
   std::printf("trickle, internet API deadline 2 s: returned after %.2f s with %zu bytes\n",
               api.seconds, api.result.body.size());

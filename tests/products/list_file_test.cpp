@@ -147,3 +147,31 @@ TEST(ListFileTest, EncodedRowsParseBackToTheSameRows) {
 
 }  // namespace
 }  // namespace korvelin
+
+namespace korvelin {
+namespace {
+
+// The euro sign is the one byte 0x80 in code page 936: a name or price ending in it still
+// splits at the separator after it, so the saved line reads back as it was written.
+TEST(ListFileTest, EuroSignBeforeASeparatorSurvivesTheRoundTrip) {
+  const std::vector<ProductEntry> rows = {
+      testing::Entry("1", Ansi("爱他美Pre 20€"), "B00D8V08UK", Ansi("19,99€"), kGermany),
+      testing::Entry("2", Ansi("€"), Ansi("€"), "60", Ansi("法国")),
+  };
+  const std::string text = EncodeProductList(rows);
+  EXPECT_EQ(text,
+            Ansi("爱他美Pre 20€----B00D8V08UK----19,99€----德国\r\n€----€----60----法国\r\n"));
+  const std::optional<std::vector<ProductEntry>> back = ParseProductList(text);
+  ASSERT_TRUE(back.has_value());
+  ASSERT_EQ(back->size(), 2u);
+  EXPECT_EQ((*back)[0].name, Ansi("爱他美Pre 20€"));
+  EXPECT_EQ((*back)[0].code, "B00D8V08UK");
+  EXPECT_EQ((*back)[0].targetPrice, Ansi("19,99€"));
+  EXPECT_EQ((*back)[0].country, kGermany);
+  EXPECT_EQ((*back)[1].name, "\x80");
+  EXPECT_EQ((*back)[1].code, "\x80");
+  EXPECT_EQ((*back)[1].country, Ansi("法国"));
+}
+
+}  // namespace
+}  // namespace korvelin

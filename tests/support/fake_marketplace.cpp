@@ -107,6 +107,11 @@ void FakeMarketplace::SetPrice(const std::string& code, const std::string& price
   prices_[code] = Price{priceText, std::string(marker), marker.empty()};
 }
 
+void FakeMarketplace::SetProductPage(const std::string& code, std::string page) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  productPages_[code] = std::move(page);
+}
+
 bool FakeMarketplace::SetLogFile(const std::string& path) {
   std::lock_guard<std::mutex> lock(mutex_);
   log_.reset();
@@ -220,9 +225,38 @@ bool FakeMarketplace::ServeOne(Connection& c, bool tls) {
         found = true;
       }
     }
-    if (!found) return reply(200, "", ReviewsPageWithoutPrice());
+    if (!found) {
+      bool productPage = false;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        productPage = productPages_.count(code) != 0;
+      }
+      if (productPage) return reply(302, "Location: /ap/signin\r\n", ShortPage(302));
+      return reply(200, "", ReviewsPageWithoutPrice());
+    }
     std::string marker = price.markerByHost ? std::string(PageMarkerForHost(host)) : price.marker;
     return reply(200, "", PricePage(marker, price.text));
+  }
+  if (StartsWith(path, "/dp/")) {
+    std::string page;
+    bool found = false;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      auto it = productPages_.find(path.substr(4));
+      if (it != productPages_.end()) {
+        page = it->second;
+        found = true;
+      }
+    }
+    // A session cookie, as the marketplaces set on a first visit.
+    if (found) return reply(200, "Set-Cookie: session-id=" + path.substr(4) + "; Path=/\r\n", page);
+  }
+  if (path == "/ap/signin") {
+    return reply(
+        200, "",
+        "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Amazon Sign-In</title>"
+        "</head><body><form name=\"signIn\" action=\"/ap/signin\"><input name=\"email\">"
+        "</form></body></html>\n");
   }
   if (path == "/no-marker") {
     return reply(200, "",

@@ -21,6 +21,10 @@
 //   /echo                   200 with the request body as reply body
 //   /long-headers/N         200 with an "X-Filler" header of N bytes, then a Set-Cookie line
 //   /status/N               status N with a short page as body
+//   /dp/CODE                the product page set by SetProductPage (404 without one); for
+//                           such a CODE without a price, /product-reviews/CODE answers 302
+//                           to /ap/signin, as the marketplaces do for anonymous visitors
+//   /ap/signin              a sign-in page (no price)
 //   anything else           404 with a short page as body
 // A HEAD request gets the reply head alone.
 #pragma once
@@ -74,6 +78,8 @@ class FakeMarketplace {
   // empty marker means "the marker of the Host header's marketplace".
   void SetPrice(const std::string& code, const std::string& priceText,
                 std::string_view marker = {});
+  // The bytes served at /dp/CODE (a saved product page, a captcha page, ...).
+  void SetProductPage(const std::string& code, std::string page);
   // Every request, each head appended (request line and header lines, then an empty line)
   // to this file and flushed at once. Empty path: no log.
   bool SetLogFile(const std::string& path);
@@ -94,6 +100,7 @@ class FakeMarketplace {
 
   mutable std::mutex mutex_;
   std::map<std::string, Price> prices_;
+  std::map<std::string, std::string> productPages_;
   std::vector<RecordedRequest> requests_;
   std::unique_ptr<AppendLog> log_;
   std::unique_ptr<LoopbackServer> plain_;

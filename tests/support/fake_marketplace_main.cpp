@@ -1,6 +1,7 @@
 // The fake marketplace as a program of its own, for the end-to-end run:
 //
 //   fake_marketplace --port 80 --tls-port 443 --log FILE --price CODE=TEXT [--price ...]
+//                    [--product-page CODE=FILE ...]   (FILE plain or gzip-compressed)
 //
 // Serves the reviews page of every CODE given with --price for every marketplace host; the
 // price marker is chosen by the request's Host header (www.amazon.de "EUR", co.jp the
@@ -13,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/gzip_file.h"
 #include "support/fake_marketplace.h"
 #include "support/fake_program.h"
 
@@ -22,6 +24,7 @@ int main(int argc, char** argv) {
   int tlsPort = 0;
   std::string logPath;
   std::vector<std::pair<std::string, std::string>> prices;
+  std::vector<std::pair<std::string, std::string>> productPages;
   const std::vector<FakeOption> options = {
       FakeOption::Number("--port", port),
       FakeOption::Number("--tls-port", tlsPort),
@@ -37,11 +40,22 @@ int main(int argc, char** argv) {
          prices.emplace_back(std::string(v, eq), std::string(eq + 1));
          return true;
        }},
+      {"--product-page", true,
+       [&](const char* v) {
+         const char* eq = std::strchr(v, '=');
+         if (eq == nullptr) {
+           std::fprintf(stderr, "fake_marketplace: --product-page wants CODE=FILE\n");
+           return false;
+         }
+         productPages.emplace_back(std::string(v, eq), std::string(eq + 1));
+         return true;
+       }},
   };
-  if (!korvelin::testing::ReadFakeOptions(argc, argv, "fake_marketplace",
-                                          "usage: fake_marketplace --port N --tls-port N [--log "
-                                          "FILE] [--pki DIR] [--price CODE=TEXT ...]",
-                                          options)) {
+  if (!korvelin::testing::ReadFakeOptions(
+          argc, argv, "fake_marketplace",
+          "usage: fake_marketplace --port N --tls-port N [--log FILE] [--pki DIR] [--price CODE=TEXT ...] "
+          "[--product-page CODE=FILE ...]",
+          options)) {
     return 2;
   }
 
@@ -56,6 +70,14 @@ int main(int argc, char** argv) {
     return 1;
   }
   for (const auto& [code, text] : prices) server.SetPrice(code, text);
+  for (const auto& [code, file] : productPages) {
+    std::optional<std::string> page = korvelin::ReadMaybeCompressedFile(file);
+    if (!page) {
+      std::fprintf(stderr, "fake_marketplace: cannot read %s\n", file.c_str());
+      return 1;
+    }
+    server.SetProductPage(code, std::move(*page));
+  }
   std::printf("fake_marketplace ready %d %d\n", server.Port(), server.TlsPort());
   std::fflush(stdout);
 
