@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <optional>
 #include <utility>
@@ -58,6 +59,37 @@ struct MailAccount {
   std::string recipient;
 };
 
+// The connection's lock: one operation at a time, waited for only until a deadline. A
+// timed mutex would do; this form keeps to a mutex and a condition variable, which every
+// thread checker knows (gcc 12's ThreadSanitizer does not follow pthread_mutex_clocklock).
+class ConnectionLock {
+ public:
+  void lock() {
+    std::unique_lock guard(mutex_);
+    freed_.wait(guard, [this] { return !held_; });
+    held_ = true;
+  }
+  template <typename TimePoint>
+  bool try_lock_until(const TimePoint& deadline) {
+    std::unique_lock guard(mutex_);
+    if (!freed_.wait_until(guard, deadline, [this] { return !held_; })) return false;
+    held_ = true;
+    return true;
+  }
+  void unlock() {
+    {
+      std::lock_guard guard(mutex_);
+      held_ = false;
+    }
+    freed_.notify_one();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable freed_;
+  bool held_ = false;
+};
+
 }  // namespace
 
 struct MailNotifier::State {
@@ -71,7 +103,7 @@ struct MailNotifier::State {
   // Serialises every use of the connection and the stored sender: an open and the send
   // that follows it in SendAlert happen as one step, so concurrent alerts never mix. Waited
   // for only until the operation's deadline: a stalled server holds one operation, not all.
-  std::timed_mutex mutex;
+  ConnectionLock mutex;
   std::string storedSender;
   // libcurl speaks SMTP one session per mail, so the open connection is the login that the
   // last successful open verified, and the port it reached; every send logs in again.
