@@ -4,6 +4,8 @@
 Outputs (next to this script):
   korvelin_256.png, korvelin_48.png, korvelin_32.png, korvelin_24.png, korvelin_16.png
       the tray and window icon: a gold price tag with a green arrow pointing down
+  korvelin_128.png, korvelin_64.png, korvelin.svg
+      the same icon in the further sizes the desktop's icon theme installs, and scalable
   help_1.bmp  457 x 56   top bar of a mail web page, the settings link framed in red
   help_2.bmp  465 x 96   tab row of the mailbox settings, the account tab framed in red
   help_3.bmp  550 x 71   the POP3/IMAP/SMTP section, both enable links framed in red
@@ -226,78 +228,93 @@ def glyphs(label, size, bold):
 # ---------------------------------------------------------------------------------------
 # The tray icon: a gold price tag, tilted, with a hole and a green arrow pointing down.
 
-def icon_rgba(size):
-    samples = 4 if size >= 48 else 8
-    s = float(size)
-    # The tag in its own frame: the point at the left, the body to the right, then turned
-    # by 45 degrees so the point faces the top left corner.
-    tag = [(0.00, 0.50), (0.28, 0.18), (1.00, 0.18), (1.00, 0.82), (0.28, 0.82)]
+class IconShapes:
+    """The icon's shapes for a square of the given size, in pixel coordinates."""
 
-    def place(points, scale, cx, cy, angle):
-        c, si = math.cos(angle), math.sin(angle)
-        out = []
-        for x, y in points:
-            x, y = (x - 0.5) * scale, (y - 0.5) * scale
-            out.append((cx + x * c - y * si, cy + x * si + y * c))
-        return out
+    def __init__(self, size):
+        s = self.s = float(size)
+        # The tag in its own frame: the point at the left, the body to the right, then turned
+        # by 45 degrees so the point faces the top left corner.
+        tag = [(0.00, 0.50), (0.28, 0.18), (1.00, 0.18), (1.00, 0.82), (0.28, 0.82)]
 
-    angle = math.radians(45)
-    outer = place(tag, 0.86 * s, 0.44 * s, 0.44 * s, angle)
-    inner = place([(0.045, 0.50), (0.30, 0.225), (0.955, 0.225), (0.955, 0.775), (0.30, 0.775)],
-                  0.86 * s, 0.44 * s, 0.44 * s, angle)
-    hole = place([(0.24, 0.50)], 0.86 * s, 0.44 * s, 0.44 * s, angle)[0]
-    hole_r = 0.065 * s
-    # The arrow: a shaft and a head, pointing down, in the lower right corner.
-    ax, top, bottom = 0.74 * s, 0.40 * s, 0.98 * s
-    shaft_half, head_half, head_top = 0.085 * s, 0.22 * s, 0.70 * s
-    arrow = [(ax - shaft_half, top), (ax + shaft_half, top), (ax + shaft_half, head_top),
-             (ax + head_half, head_top), (ax, bottom), (ax - head_half, head_top),
-             (ax - shaft_half, head_top)]
-    ring = 0.035 * s  # the white ring around the arrow that separates it from the tag
+        def place(points, scale, cx, cy, angle):
+            c, si = math.cos(angle), math.sin(angle)
+            out = []
+            for x, y in points:
+                x, y = (x - 0.5) * scale, (y - 0.5) * scale
+                out.append((cx + x * c - y * si, cy + x * si + y * c))
+            return out
 
-    def grow(points, d):
-        """Moves each edge of a convex-or-arrow polygon outwards by d (mitred corners)."""
-        n = len(points)
-        area = sum(points[k][0] * points[(k + 1) % n][1] - points[(k + 1) % n][0] * points[k][1]
-                   for k in range(n))
-        sign = 1 if area > 0 else -1
-        lines = []
-        for k in range(n):
-            (xa, ya), (xb, yb) = points[k], points[(k + 1) % n]
-            length = math.hypot(xb - xa, yb - ya)
-            nx, ny = sign * (yb - ya) / length, -sign * (xb - xa) / length
-            lines.append(((xa + nx * d, ya + ny * d), (xb + nx * d, yb + ny * d)))
-        out = []
-        for k in range(n):
-            (p1, p2), (p3, p4) = lines[k - 1], lines[k]
-            d1 = (p2[0] - p1[0], p2[1] - p1[1])
-            d2 = (p4[0] - p3[0], p4[1] - p3[1])
-            den = d1[0] * d2[1] - d1[1] * d2[0]
-            if abs(den) < 1e-9:
-                out.append(p3)
-                continue
-            t = ((p3[0] - p1[0]) * d2[1] - (p3[1] - p1[1]) * d2[0]) / den
-            out.append((p1[0] + d1[0] * t, p1[1] + d1[1] * t))
-        return out
+        angle = math.radians(45)
+        self.outer = place(tag, 0.86 * s, 0.44 * s, 0.44 * s, angle)
+        self.inner = place([(0.045, 0.50), (0.30, 0.225), (0.955, 0.225), (0.955, 0.775),
+                            (0.30, 0.775)], 0.86 * s, 0.44 * s, 0.44 * s, angle)
+        self.hole = place([(0.24, 0.50)], 0.86 * s, 0.44 * s, 0.44 * s, angle)[0]
+        self.hole_r = 0.065 * s
+        # The arrow: a shaft and a head, pointing down, in the lower right corner.
+        ax, self.top, self.bottom = 0.74 * s, 0.40 * s, 0.98 * s
+        shaft_half, head_half, head_top = 0.085 * s, 0.22 * s, 0.70 * s
+        self.arrow = [(ax - shaft_half, self.top), (ax + shaft_half, self.top),
+                      (ax + shaft_half, head_top), (ax + head_half, head_top), (ax, self.bottom),
+                      (ax - head_half, head_top), (ax - shaft_half, head_top)]
+        ring = 0.035 * s  # the white ring around the arrow that separates it from the tag
+        self.arrow_ring = grow(self.arrow, ring)
 
-    arrow_ring = grow(arrow, ring)
+    # The colours: the arrow's green and the tag's gold run from (t = 0) to (t = 1).
+    ARROW = ((40, 180, 70), (20, 130, 40))
+    TAG = ((255, 200, 40), (235, 150, 20))
+    TAG_EDGE = (150, 90, 10)
 
-    def colour_at(x, y):
+    def colour_at(self, x, y):
         """The colour (r, g, b) of a sample point, or None where the icon is transparent."""
-        if point_in_polygon(x, y, arrow):
-            t = (y - top) / (bottom - top)
-            return (int(40 - 20 * t), int(180 - 50 * t), int(70 - 30 * t))
-        if point_in_polygon(x, y, arrow_ring):
+        s = self.s
+        if point_in_polygon(x, y, self.arrow):
+            return mix(self.ARROW, (y - self.top) / (self.bottom - self.top))
+        if point_in_polygon(x, y, self.arrow_ring):
             return (255, 255, 255)
-        if (x - hole[0]) ** 2 + (y - hole[1]) ** 2 <= hole_r ** 2:
+        if (x - self.hole[0]) ** 2 + (y - self.hole[1]) ** 2 <= self.hole_r ** 2:
             return None
-        if point_in_polygon(x, y, inner):
-            t = (x + y) / (2 * s)
-            return (int(255 - 20 * t), int(200 - 50 * t), int(40 - 20 * t))
-        if point_in_polygon(x, y, outer):
-            return (150, 90, 10)
+        if point_in_polygon(x, y, self.inner):
+            return mix(self.TAG, (x + y) / (2 * s))
+        if point_in_polygon(x, y, self.outer):
+            return self.TAG_EDGE
         return None
 
+
+def mix(ends, t):
+    a, b = ends
+    return tuple(int(a[k] + (b[k] - a[k]) * t) for k in range(3))
+
+
+def grow(points, d):
+    """Moves each edge of a convex-or-arrow polygon outwards by d (mitred corners)."""
+    n = len(points)
+    area = sum(points[k][0] * points[(k + 1) % n][1] - points[(k + 1) % n][0] * points[k][1]
+               for k in range(n))
+    sign = 1 if area > 0 else -1
+    lines = []
+    for k in range(n):
+        (xa, ya), (xb, yb) = points[k], points[(k + 1) % n]
+        length = math.hypot(xb - xa, yb - ya)
+        nx, ny = sign * (yb - ya) / length, -sign * (xb - xa) / length
+        lines.append(((xa + nx * d, ya + ny * d), (xb + nx * d, yb + ny * d)))
+    out = []
+    for k in range(n):
+        (p1, p2), (p3, p4) = lines[k - 1], lines[k]
+        d1 = (p2[0] - p1[0], p2[1] - p1[1])
+        d2 = (p4[0] - p3[0], p4[1] - p3[1])
+        den = d1[0] * d2[1] - d1[1] * d2[0]
+        if abs(den) < 1e-9:
+            out.append(p3)
+            continue
+        t = ((p3[0] - p1[0]) * d2[1] - (p3[1] - p1[1]) * d2[0]) / den
+        out.append((p1[0] + d1[0] * t, p1[1] + d1[1] * t))
+    return out
+
+
+def icon_rgba(size):
+    samples = 4 if size >= 48 else 8
+    shapes = IconShapes(size)
     rgba = bytearray(size * size * 4)
     n = samples * samples
     for y in range(size):
@@ -305,7 +322,7 @@ def icon_rgba(size):
             r = g = b = a = 0
             for sy in range(samples):
                 for sx in range(samples):
-                    c = colour_at(x + (sx + 0.5) / samples, y + (sy + 0.5) / samples)
+                    c = shapes.colour_at(x + (sx + 0.5) / samples, y + (sy + 0.5) / samples)
                     if c is not None:
                         r += c[0]
                         g += c[1]
@@ -315,6 +332,47 @@ def icon_rgba(size):
             if a:
                 rgba[i:i + 4] = bytes((r // a, g // a, b // a, 255 * a // n))
     return rgba
+
+
+def icon_svg():
+    """The same icon as a scalable picture: the shapes painted from the back to the front
+    (tag edge, tag with its hole cut out, white ring, arrow), with the same gradients."""
+    size = 256
+    shapes = IconShapes(size)
+
+    def path(points):
+        return 'M' + ' L'.join('%.2f,%.2f' % p for p in points) + ' Z'
+
+    def hexc(c):
+        return '#%02x%02x%02x' % c
+
+    hx, hy, hr = shapes.hole[0], shapes.hole[1], shapes.hole_r
+    hole = 'M%.2f,%.2f a%.2f,%.2f 0 1,0 %.2f,0 a%.2f,%.2f 0 1,0 %.2f,0 Z' % (
+        hx - hr, hy, hr, hr, 2 * hr, hr, hr, -2 * hr)
+    return '\n'.join([
+        '<?xml version="1.0" encoding="UTF-8"?>',
+        '<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" viewBox="0 0 %d %d">'
+        % (size, size, size, size),
+        '  <title>Korvelin</title>',
+        '  <defs>',
+        '    <linearGradient id="tag" gradientUnits="userSpaceOnUse" x1="0" y1="0" x2="%d" y2="%d">'
+        % (size, size),
+        '      <stop offset="0" stop-color="%s"/>' % hexc(shapes.TAG[0]),
+        '      <stop offset="1" stop-color="%s"/>' % hexc(shapes.TAG[1]),
+        '    </linearGradient>',
+        '    <linearGradient id="arrow" gradientUnits="userSpaceOnUse" x1="0" y1="%.2f" x2="0" y2="%.2f">'
+        % (shapes.top, shapes.bottom),
+        '      <stop offset="0" stop-color="%s"/>' % hexc(shapes.ARROW[0]),
+        '      <stop offset="1" stop-color="%s"/>' % hexc(shapes.ARROW[1]),
+        '    </linearGradient>',
+        '  </defs>',
+        '  <path fill="%s" fill-rule="evenodd" d="%s %s"/>' % (hexc(shapes.TAG_EDGE),
+                                                              path(shapes.outer), hole),
+        '  <path fill="url(#tag)" fill-rule="evenodd" d="%s %s"/>' % (path(shapes.inner), hole),
+        '  <path fill="#ffffff" d="%s"/>' % path(shapes.arrow_ring),
+        '  <path fill="url(#arrow)" d="%s"/>' % path(shapes.arrow),
+        '</svg>',
+        ''])
 
 
 def write_png(path, size, rgba):
@@ -449,8 +507,12 @@ def help_4():
 
 
 def main():
-    for size in (256, 48, 32, 24, 16):
+    # 256, 48, 32, 24 and 16 go into the program; all of them, 64 and 128 too, and the
+    # scalable picture are installed as the desktop's application icon.
+    for size in (256, 128, 64, 48, 32, 24, 16):
         write_png(os.path.join(HERE, 'korvelin_%d.png' % size), size, icon_rgba(size))
+    with open(os.path.join(HERE, 'korvelin.svg'), 'w', encoding='utf-8') as out:
+        out.write(icon_svg())
     for n, draw in enumerate((help_1, help_2, help_3, help_4), start=1):
         draw().save_bmp(os.path.join(HERE, 'help_%d.bmp' % n))
 

@@ -53,9 +53,20 @@ void BM_ParseProductList(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
 }
 
+// The whole read of a list file's bytes: the encoding check, the trimming and the rows.
+void BM_ParseListFile(benchmark::State& state) {
+  const std::string bytes = ListFileBytes(MakeRows(static_cast<int>(state.range(0))));
+  for (auto _ : state) {
+    auto rows = ParseListFile(bytes);
+    benchmark::DoNotOptimize(rows);
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
+}
+
 BENCHMARK(BM_CopyListBytes)->Arg(17)->Arg(10000);
 BENCHMARK(BM_EncodeProductList)->Arg(17)->Arg(10000);
 BENCHMARK(BM_ParseProductList)->Arg(17)->Arg(10000);
+BENCHMARK(BM_ParseListFile)->Arg(17)->Arg(10000);
 
 }  // namespace
 }  // namespace korvelin

@@ -4,10 +4,10 @@
 #include <benchmark/benchmark.h>
 #include <iconv.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <limits>
-#include <algorithm>
 #include <map>
 #include <string>
 
@@ -33,7 +33,8 @@ const std::string& Utf8Page() {
         "A.declarative('review-votes','click',function(e){});});</script>\n",
         "<span class=\"a-color-secondary\">Verifizierter Kauf</span>",
         "<li><span class=\"a-list-item\">价格实惠，值得购买</span></li>",
-        "<img src=\"https://images-eu.ssl-images-amazon.com/images/I/51xQx5ZqIlL._SX38_.jpg\" alt=\"\">",
+        "<img src=\"https://images-eu.ssl-images-amazon.com/images/I/51xQx5ZqIlL._SX38_.jpg\" "
+        "alt=\"\">",
     };
     std::string out;
     std::size_t i = 0;
@@ -77,7 +78,8 @@ BENCHMARK(BM_Memmem);
 
 void BM_FindTextIgnoreCase(benchmark::State& state) {
   const std::string& page = AnsiPage();
-  for (auto _ : state) benchmark::DoNotOptimize(korvelin::FindText(page, kMarker, std::nullopt, true));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(korvelin::FindText(page, kMarker, std::nullopt, true));
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * page.size()));
 }
 BENCHMARK(BM_FindTextIgnoreCase);
@@ -163,7 +165,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
     ConsoleReporter::Finalize();
     std::printf("\n%-40s %10s %10s\n", "ratio (fastest repetitions)", "real time", "CPU time");
     Ratio("BM_FindText", "BM_Memmem", "FindText / memmem (target <= 2)");
-    Ratio("BM_Utf8ToAnsi", "BM_Memcpy", "Utf8ToAnsi / memcpy (target <= 4)");
+    Ratio("BM_Utf8ToAnsi", "BM_Memcpy", "Utf8ToAnsi / memcpy (target <= 3)");
     Ratio("BM_Utf8ToAnsi", "BM_IconvUtf8ToCp936", "Utf8ToAnsi / iconv (target < 1)");
     // Per byte: the German page is the same markup without the Chinese text.
     Ratio("BM_Utf8ToAnsiGermanPage", "BM_Memcpy", "Utf8ToAnsi German page / memcpy",

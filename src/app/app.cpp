@@ -104,7 +104,7 @@ void App::BuildContext() {
   schedulerControls_ = std::make_unique<QtSchedulerControls>(
       page0.start, page0.stop, page0.runningCount, tickTimer_, sweepTimer_);
   scheduler_ = std::make_unique<MonitorScheduler>(context_, *schedulerControls_);
-  listFileUi_ = std::make_unique<QtListFileUi>(window_.get());
+  listFileUi_ = std::make_unique<QtListFileUi>(window_.get(), context->log);
 }
 
 void App::BindSettings() {
@@ -144,8 +144,19 @@ void App::BindSettings() {
 void App::ConnectControls() {
   const MonitorPage& page0 = window_->Monitor();
   const MailPage& page1 = window_->Mail();
-  connect(page0.start, &QPushButton::clicked, this, [this] { scheduler_->StartMonitoring(); });
-  connect(page0.stop, &QPushButton::clicked, this, [this] { scheduler_->StopMonitoring(); });
+  // The button that was pressed is disabled at once; the focus then goes to the other one of
+  // the two, which has just been enabled, rather than on along the tab order (where a second
+  // Space would press "导入产品").
+  connect(page0.start, &QPushButton::clicked, this, [this, start = page0.start, stop = page0.stop] {
+    const bool focused = start->hasFocus();
+    scheduler_->StartMonitoring();
+    if (focused && stop->isEnabled()) stop->setFocus(Qt::TabFocusReason);
+  });
+  connect(page0.stop, &QPushButton::clicked, this, [this, start = page0.start, stop = page0.stop] {
+    const bool focused = stop->hasFocus();
+    scheduler_->StopMonitoring();
+    if (focused && start->isEnabled()) start->setFocus(Qt::TabFocusReason);
+  });
   connect(&tickTimer_, &PeriodTimer::Fired, this, [this] { scheduler_->MonitoringTick(); });
   connect(&sweepTimer_, &PeriodTimer::Fired, this, [this] { context_->ledger->Sweep(); });
   connect(&countTimer_, &PeriodTimer::Fired, this, [this] { scheduler_->ShowRunningCount(); });

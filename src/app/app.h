@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QSystemTrayIcon>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/alarm_player.h"
@@ -29,8 +30,9 @@ class UiBridge;
 
 struct AppOptions {
   MailServer mailServer;  // the QQ mail service unless a test points it elsewhere
-  // Whether the tray icon is used; by default whenever the desktop has a system tray.
-  bool useTray = QSystemTrayIcon::isSystemTrayAvailable();
+  // Whether the tray icon is used; by default (nothing) whenever the desktop has a system
+  // tray, as it comes and goes.
+  std::optional<bool> useTray;
 };
 
 class App : public QObject {
@@ -43,8 +45,8 @@ class App : public QObject {
 
   // The start-up steps, run once right after construction: the mail connection on its own
   // thread, the first page, pending events, ModifyMode 0, the marketplace table, the list
-  // commands, and the product list from `programDirectory` (code page 936;
-  // ProgramDirectory() in the program).
+  // commands, and the product list from the folder `programDirectory` (a path;
+  // ListDirectory() in the program).
   void Start(const std::string& programDirectory);
 
   MainWindow& Window() const { return *window_; }

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -93,8 +94,26 @@ bool ListCommands::ConnectControls(const ListButtons& buttons) {
     listView_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(listView_, &QWidget::customContextMenuRequested, this,
             &ListCommands::ShowListMenuAtViewport);
+    // The keyboard and the mouse reach the menu's commands directly: Delete on a selected
+    // row asks the delete question, a double-click on a row opens it for modification.
+    listView_->installEventFilter(this);
+    connect(listView_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
+      if (!listView_ || !item) return;
+      listView_->clearSelection();
+      item->setSelected(true);
+      Modify();
+    });
   }
   return complete;
+}
+
+bool ListCommands::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == listView_ && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+    DeleteProduct();  // asks nothing when no row is selected
+    return true;
+  }
+  return QObject::eventFilter(watched, event);
 }
 
 RowId ListCommands::SelectedRow() const {
@@ -118,6 +137,9 @@ void ListCommands::AddOne() {
   {
     ProductDialog dialog(
         list_, 0, [this] { Save(); }, listView_, dialogParent_);
+    // Modal to the main window only: the tray icon and its menu stay usable, so a window
+    // minimised meanwhile can always be brought back.
+    dialog.setWindowModality(Qt::WindowModal);
     dialog.exec();
   }
   ui_.ProcessPendingEvents();
@@ -130,19 +152,18 @@ void ListCommands::Clear() {
 }
 
 void ListCommands::Export() {
-  const std::string text = EncodeProductList(list_->Rows());
-
   QFileDialog dialog(dialogParent_);
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  // The desktop's own file dialog where it has one, opening in the list's folder.
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setDirectory(ToQString(programDirectory_));
+  dialog.setDirectory(PathToQString(programDirectory_));
   dialog.setNameFilter(ToQtNameFilter(Utf8(kExportFilter)));
   dialog.selectFile(Utf8(kExportFileName));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  const std::string path = ToAnsi(dialog.selectedFiles().front());
+  const std::string path = QStringToPath(dialog.selectedFiles().front());
 
-  if (!WriteFileBytes(path, text)) {
+  // Replaced as the list file is: a full disk leaves the old file whole.
+  if (!ExportProductList(*list_, path)) {
     // Nothing was written, so there is nothing to offer to open.
     QMessageBox::information(nullptr, Utf8(kInfoTitle), Utf8(kExportFailed));
     return;

@@ -42,8 +42,8 @@ class ListCommands : public QObject {
   Q_OBJECT
 
  public:
-  // `programDirectory` (code page 936) is where the default list file lives and where the
-  // open and save dialogs start. `dialogParent` owns the product dialog. `desktop` and `ui`
+  // `programDirectory` (a path, see common/files.h) is where the default list file lives and where
+  // the open and save dialogs start. `dialogParent` owns the product dialog. `desktop` and `ui`
   // must outlive this object.
   ListCommands(QTreeWidget* listView, std::shared_ptr<ProductList> list,
                std::shared_ptr<const MarketplaceTable> marketplaces, Desktop& desktop,
@@ -79,6 +79,10 @@ class ListCommands : public QObject {
   void DeleteProduct();   // "删除这个产品": asks, removes the selected row, saves
   void Modify();          // "修改": the product dialog, non-modal, on the selected row
   void ShowPriceChart();  // "价格走势": the selected row's price chart
+
+ protected:
+  // Delete on the list view.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   RowId SelectedRow() const;

@@ -1,5 +1,6 @@
 #include "app/list_view_mirror.h"
 
+#include <QAbstractItemModel>
 #include <QHeaderView>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -85,15 +86,68 @@ void ListViewMirror::RowRemoved(int, RowId id) {
   bridge_->Run([this, id] { Remove(id); });
 }
 
-void ListViewMirror::CellChanged(RowId id, int, const std::string&) {
-  bridge_->Run([this, id] { RefreshRow(id); });
+void ListViewMirror::CellChanged(RowId id, int, const std::string&) { QueueRefresh(id); }
+
+void ListViewMirror::MonitoredChanged(RowId id, bool) { QueueRefresh(id); }
+
+void ListViewMirror::QueueRefresh(RowId id) {
+  if (bridge_->OnUiThread()) {
+    RefreshRow(id);
+    return;
+  }
+  bool first = false;
+  {
+    std::lock_guard lock(queuedMutex_);
+    first = queued_.empty();
+    queued_.push_back(id);
+  }
+  if (first && !bridge_->Post([this] { RefreshQueued(); })) {
+    std::lock_guard lock(queuedMutex_);
+    queued_.clear();
+  }
 }
 
-void ListViewMirror::MonitoredChanged(RowId id, bool) {
-  bridge_->Run([this, id] { RefreshRow(id); });
+void ListViewMirror::RefreshQueued() {
+  std::vector<RowId> ids;
+  {
+    std::lock_guard lock(queuedMutex_);
+    ids.swap(queued_);
+  }
+  // A row written twice meanwhile is shown once, with its current cells.
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  for (RowId id : ids) RefreshRow(id);
+}
+
+void ListViewMirror::ManyMonitoredChanged(const std::vector<std::pair<RowId, bool>>& changes) {
+  // Told right after the change on the UI thread, the ticks are the list's current ones;
+  // from another thread they may be old by the time the UI thread gets to them, so each
+  // row is then read again.
+  if (bridge_->OnUiThread()) {
+    ApplyTicks(changes);
+    return;
+  }
+  std::vector<RowId> ids;
+  ids.reserve(changes.size());
+  for (const auto& change : changes) ids.push_back(change.first);
+  bridge_->Post([this, ids = std::move(ids)] {
+    for (RowId id : ids) RefreshRow(id);
+  });
 }
 
 QTreeWidgetItem* ListViewMirror::ItemFor(RowId id) const { return items_.value(id, nullptr); }
+
+QTreeWidgetItem* ListViewMirror::MakeItem(RowId id, const ProductEntry& row) const {
+  QStringList texts;
+  texts.reserve(kColumnCount);
+  for (int c = 0; c < kColumnCount; ++c) texts.push_back(ToQString(row.Cell(c)));
+  auto* item = new QTreeWidgetItem(texts);
+  item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable |
+                 Qt::ItemNeverHasChildren);
+  item->setData(0, kRowIdRole, QVariant::fromValue<qulonglong>(id));
+  item->setCheckState(0, row.monitored ? Qt::Checked : Qt::Unchecked);
+  return item;
+}
 
 void ListViewMirror::Rebuild() {
   if (!view_) return;
@@ -102,32 +156,72 @@ void ListViewMirror::Rebuild() {
   view_->clear();
   items_.clear();
   if (products) {
-    const std::vector<RowId> ids = products->Ids();
-    for (int i = 0; i < static_cast<int>(ids.size()); ++i)
-      Insert(i, ids[static_cast<std::size_t>(i)]);
+    // The items are complete before the view takes them all in one insertion.
+    const std::vector<std::pair<RowId, ProductEntry>> rows = products->RowsWithIds();
+    QList<QTreeWidgetItem*> items;
+    items.reserve(static_cast<qsizetype>(rows.size()));
+    items_.reserve(static_cast<qsizetype>(rows.size()));
+    for (const auto& [id, row] : rows) {
+      QTreeWidgetItem* item = MakeItem(id, row);
+      items.push_back(item);
+      items_.insert(id, item);
+    }
+    view_->addTopLevelItems(items);
   }
   updating_ = false;
 }
 
 void ListViewMirror::Insert(int index, RowId id) {
   if (!view_ || items_.contains(id)) return;
+  const auto products = products_.lock();
+  if (!products) return;
+  const std::optional<ProductEntry> row = products->RowById(id);
+  if (!row) return;
   const bool wasUpdating = updating_;
   updating_ = true;
-  auto* item = new QTreeWidgetItem();
-  item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable |
-                 Qt::ItemNeverHasChildren);
-  item->setData(0, kRowIdRole, QVariant::fromValue<qulonglong>(id));
-  item->setCheckState(0, Qt::Unchecked);
+  QTreeWidgetItem* item = MakeItem(id, *row);
   index = std::clamp(index, 0, view_->topLevelItemCount());
   view_->insertTopLevelItem(index, item);
   items_.insert(id, item);
-  RefreshRow(id);
   updating_ = wasUpdating;
 }
 
 void ListViewMirror::Remove(RowId id) {
   QTreeWidgetItem* item = items_.take(id);
   delete item;  // removes it from the view
+}
+
+void ListViewMirror::ApplyTicks(const std::vector<std::pair<RowId, bool>>& changes) {
+  if (!view_) return;
+  QAbstractItemModel* model = view_->model();
+  const bool wasUpdating = updating_;
+  updating_ = true;
+  // The view hears of the column once, not of each row: one notice per row costs the view
+  // far more than the change itself.
+  const bool wasBlocked = model->blockSignals(true);
+  // The changes come in row order and the view holds the rows in the same order, so the
+  // items are found by walking the view alongside; an item found elsewhere (the view
+  // behind the list) is looked up by its id.
+  const int rows = view_->topLevelItemCount();
+  int next = 0;
+  for (const auto& [id, monitored] : changes) {
+    QTreeWidgetItem* item = nullptr;
+    for (int i = next; i < rows && i < next + 2; ++i) {
+      QTreeWidgetItem* candidate = view_->topLevelItem(i);
+      if (candidate->data(0, kRowIdRole).toULongLong() == id) {
+        item = candidate;
+        next = i + 1;
+        break;
+      }
+    }
+    if (!item) item = ItemFor(id);
+    if (item) item->setCheckState(0, monitored ? Qt::Checked : Qt::Unchecked);
+  }
+  model->blockSignals(wasBlocked);
+  if (rows > 0) {
+    emit model->dataChanged(model->index(0, 0), model->index(rows - 1, 0), {Qt::CheckStateRole});
+  }
+  updating_ = wasUpdating;
 }
 
 void ListViewMirror::RefreshRow(RowId id) {

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -17,10 +18,13 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
+#include <vector>
 
+#include "app/desktop_notifier.h"
 #include "app/list_view_mirror.h"
 #include "app/log_view.h"
 #include "app/text_convert.h"
+#include "app/tray_kind.h"
 
 // The pictures are compiled into the app library; a static library's resources must be
 // registered by hand.
@@ -151,7 +155,7 @@ QIcon ProgramIcon() {
 
 }  // namespace
 
-MainWindow::MainWindow(bool useTray) : QWidget(nullptr), useTray_(useTray) {
+MainWindow::MainWindow(std::optional<bool> useTray) : QWidget(nullptr), useTray_(useTray) {
   RegisterResources();
   setObjectName(QStringLiteral("Korvelin"));
   setWindowTitle(QStringLiteral(
@@ -187,6 +191,7 @@ MainWindow::MainWindow(bool useTray) : QWidget(nullptr), useTray_(useTray) {
   BuildPage1(canvas_[1]);
 
   ConnectSettingHandlers();
+  SetReadingTabOrder();
   BuildTray();
   PlaceCanvases();
 
@@ -315,13 +320,30 @@ void MainWindow::BuildPage1(QWidget* c) {
                              false});
 }
 
+void MainWindow::SetReadingTabOrder() {
+  // Each page as it is read: the settings on the left row by row, left to right, then the
+  // list's buttons and the list on the right; page 1 the mail box row by row.
+  const MonitorPage& m = monitor_;
+  const ListButtons& b = m.listButtons;
+  const MailPage& p = mail_;
+  const std::vector<std::vector<QWidget*>> pages = {
+      {m.sound, m.mailAlerts, m.openPage, m.balloon,        m.sms,    m.phone,       m.frequency,
+       m.start, m.stop,       m.timeout,  m.timeoutSeconds, m.log,    b.importList,  b.addOne,
+       b.clear, b.exportList, b.checkAll, b.uncheckAll,     b.invert, m.productList, m.ledgerBox},
+      {p.sender, p.password, p.showPassword, p.recipient, p.connectButton, p.testButton},
+  };
+  for (const std::vector<QWidget*>& order : pages) {
+    for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+  }
+}
+
 void MainWindow::BuildTray() {
-  trayMenu_ = new QMenu(QStringLiteral("托盘菜单"), this);
+  trayMenu_ = std::make_unique<QMenu>(QStringLiteral("托盘菜单"));
   trayMenu_->setObjectName(QStringLiteral("托盘菜单"));
   showAction_ = trayMenu_->addAction(QStringLiteral("显示"));
   hideAction_ = trayMenu_->addAction(QStringLiteral("隐藏"));
   exitAction_ = trayMenu_->addAction(QStringLiteral("退出"));
-  connect(trayMenu_, &QMenu::aboutToShow, this, &MainWindow::PrepareTrayMenu);
+  connect(trayMenu_.get(), &QMenu::aboutToShow, this, &MainWindow::PrepareTrayMenu);
   connect(showAction_, &QAction::triggered, this, &MainWindow::ShowMainWindow);
   connect(hideAction_, &QAction::triggered, this, &MainWindow::HideMainWindow);
   connect(exitAction_, &QAction::triggered, this, &MainWindow::ExitRequested);
@@ -329,16 +351,56 @@ void MainWindow::BuildTray() {
   tray_ = new QSystemTrayIcon(windowIcon(), this);
   tray_->setObjectName(QStringLiteral("托盘图标1"));
   tray_->setToolTip(QStringLiteral("Korvelin"));
-  tray_->setContextMenu(trayMenu_);  // right button: prepared by aboutToShow, then popped up
+  tray_->setContextMenu(trayMenu_.get());  // right button: prepared by aboutToShow, then popped up
+  statusNotifierTray_ = IsStatusNotifierTray();
   connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
-    if (why != QSystemTrayIcon::DoubleClick) return;  // a single click does nothing
+    if (!TogglesWindow(why, statusNotifierTray_)) return;
     if (isVisible()) {
       HideMainWindow();
     } else {
       ShowMainWindow();
     }
   });
-  if (useTray_) tray_->show();
+  if (!useTray_.has_value()) {
+    trayThere_ = QSystemTrayIcon::isSystemTrayAvailable();
+    // The panel may start after the program (autostart at login), stop, or restart.
+    auto* watch = new QTimer(this);
+    watch->setInterval(2000);
+    connect(watch, &QTimer::timeout, this, &MainWindow::WatchTray);
+    watch->start();
+  }
+  if (TrayUsable()) tray_->show();
+}
+
+bool MainWindow::TrayUsable() const {
+  if (trayRemoved_) return false;
+  return useTray_.has_value() ? *useTray_ : trayThere_;
+}
+
+void MainWindow::WatchTray() {
+  const bool there = QSystemTrayIcon::isSystemTrayAvailable();
+  if (there == trayThere_ || trayRemoved_) return;
+  trayThere_ = there;
+  if (there) {
+    // Qt embeds the icon only when it is shown: show it afresh in the new tray.
+    statusNotifierTray_ = IsStatusNotifierTray();
+    tray_->hide();
+    tray_->show();
+  } else {
+    tray_->hide();
+    // Hidden to a tray that is gone, the window could not come back: show it.
+    if (!isVisible()) ShowMainWindow();
+  }
+}
+
+void MainWindow::ShowOwnedDialogs() {
+  // A window manager minimises a window's dialogs with it; they come back with it.
+  for (QDialog* dialog : findChildren<QDialog*>(Qt::FindDirectChildrenOnly)) {
+    if (!dialog->isVisible()) continue;
+    if (dialog->isMinimized()) dialog->setWindowState(dialog->windowState() & ~Qt::WindowMinimized);
+    dialog->raise();
+    dialog->activateWindow();
+  }
 }
 
 void MainWindow::ConnectSettingHandlers() {
@@ -374,22 +436,33 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::ShowMainWindow() {
+  // The platform never saw the minimised state of a window hidden to the tray (HideToTray),
+  // so clearing it here only changes the widget's flag and show() maps a normal window.
   setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
   show();
   raise();
   activateWindow();
+  ShowOwnedDialogs();
   UpdateWindowFlags();
 }
 
 void MainWindow::HideMainWindow() {
-  if (!useTray_) {
+  if (!TrayUsable()) {
     // Without a tray icon a hidden window could never come back: minimise to the taskbar.
     showMinimized();
     UpdateWindowFlags();
     return;
   }
+  HideToTray();
+}
+
+void MainWindow::HideToTray() {
   hide();
-  setWindowState(windowState() | Qt::WindowMinimized);
+  // The minimised state of a hidden window is the widget's flag only. Asking the platform
+  // for it (setWindowState) sends the window manager a minimise request and marks the
+  // hidden window iconic; the window manager then minimised the window again as soon as it
+  // was shown, and the minimise handler hid it: a double-click showed it only for a flash.
+  overrideWindowState(windowState() | Qt::WindowMinimized);
   UpdateWindowFlags();
 }
 
@@ -407,8 +480,10 @@ bool MainWindow::ShowTrayBalloon(const std::string& title, const std::string& me
   const QString shownTitle = ToQString(CutAnsiText(title, 63));
   const QString shownMessage =
       ToQString(CutAnsiText(message, 255)).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  if (!useTray_ || trayRemoved_ || !tray_->isVisible() || !QSystemTrayIcon::supportsMessages()) {
-    return false;
+  if (trayRemoved_) return false;
+  if (!TrayUsable() || !tray_->isVisible() || !QSystemTrayIcon::supportsMessages()) {
+    // No tray to show it at: the desktop's notification service shows it, if there is one.
+    return SendDesktopNotification(shownTitle, shownMessage, icon, displayMilliseconds);
   }
   QSystemTrayIcon::MessageIcon trayIcon = QSystemTrayIcon::Information;  // any other value
   switch (icon) {
@@ -446,9 +521,9 @@ void MainWindow::changeEvent(QEvent* event) {
     emit ActiveChanged(isActiveWindow());
   } else if (event->type() == QEvent::WindowStateChange) {
     // A minimised window goes to the tray: no window, no taskbar button.
-    if (isMinimized() && isVisible() && useTray_ && !trayRemoved_) {
+    if (isMinimized() && isVisible() && TrayUsable()) {
       QTimer::singleShot(0, this, [this] {
-        if (isMinimized()) hide();
+        if (isMinimized() && isVisible()) HideToTray();
         UpdateWindowFlags();
       });
     }

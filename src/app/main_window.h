@@ -5,6 +5,8 @@
 
 #include <QSystemTrayIcon>
 #include <QWidget>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "app/widget_handles.h"
@@ -20,8 +22,10 @@ class MainWindow : public QWidget {
   Q_OBJECT
 
  public:
-  // Without `useTray` the tray icon is never shown, and hiding the window minimises it.
-  explicit MainWindow(bool useTray = QSystemTrayIcon::isSystemTrayAvailable());
+  // `useTray` nothing: the tray icon is used whenever the desktop has a system tray, also
+  // one that appears or goes away while the program runs. false: the tray icon is never
+  // shown, and hiding the window minimises it. true: as if there always were a tray.
+  explicit MainWindow(std::optional<bool> useTray = std::nullopt);
   ~MainWindow() override;
 
   // The controls of the two pages.
@@ -33,7 +37,9 @@ class MainWindow : public QWidget {
   void ShowMainWindow();
   void HideMainWindow();
   void PrepareTrayMenu();  // exactly one of "显示" / "隐藏", and "退出"
-  QMenu* TrayMenu() const { return trayMenu_; }
+  QMenu* TrayMenu() const { return trayMenu_.get(); }
+  // Whether hiding goes to the tray now: a tray is there and the icon was not removed.
+  bool TrayUsable() const;
   QSystemTrayIcon* TrayIcon() const { return tray_; }
   bool ShowTrayBalloon(const std::string& title, const std::string& message, BalloonIcon icon,
                        int displayMilliseconds);
@@ -59,19 +65,26 @@ class MainWindow : public QWidget {
   void BuildPage0(QWidget* canvas);
   void BuildPage1(QWidget* canvas);
   void ConnectSettingHandlers();
+  void SetReadingTabOrder();
   void BuildTray();
+  void HideToTray();
+  void WatchTray();         // a tray that appears later, or goes away
+  void ShowOwnedDialogs();  // product dialogs the window manager minimised with the window
   void PlaceCanvases();
   void UpdateWindowFlags();
   bool eventFilter(QObject* watched, QEvent* event) override;
 
-  bool useTray_;
+  std::optional<bool> useTray_;
+  bool trayThere_ = false;  // the desktop's tray, as last seen
+  bool statusNotifierTray_ = false;
   bool trayRemoved_ = false;
   QTabWidget* tabs_ = nullptr;
   QWidget* canvas_[2] = {};
   MonitorPage monitor_;
   MailPage mail_;
   QSystemTrayIcon* tray_ = nullptr;
-  QMenu* trayMenu_ = nullptr;
+  // Without a parent: a dialog that blocks the window must not block the tray menu.
+  std::unique_ptr<QMenu> trayMenu_;
   QAction* showAction_ = nullptr;
   QAction* hideAction_ = nullptr;
   QAction* exitAction_ = nullptr;

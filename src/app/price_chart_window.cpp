@@ -269,7 +269,7 @@ void PriceChartWindow::ExportCsv() {
   dialog.setNameFilter(Utf8(kExportFilter));
   dialog.selectFile(Utf8(kExportFileName));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  const bool written = ExportCsvTo(ToAnsi(dialog.selectedFiles().front()));
+  const bool written = ExportCsvTo(QStringToPath(dialog.selectedFiles().front()));
   QMessageBox::information(nullptr, Utf8(kInfoTitle), Utf8(written ? kExportDone : kExportFailed));
 }
 

@@ -52,7 +52,7 @@ class PriceChartWindow : public QWidget {
   // Whether the first read has come back.
   bool Loaded() const { return loaded_; }
 
-  // Writes the product's whole history as CSV to `path` (code page 936), replacing the file
+  // Writes the product's whole history as CSV to `path` (a file-system path), replacing the file
   // atomically; false when it could not be written.
   bool ExportCsvTo(const std::string& path) const;
 

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <array>
 #include <string>
@@ -11,6 +12,9 @@
 #include "app/text_convert.h"
 #include "common/code_page.h"
 #include "common/text.h"
+#include "monitor/marketplace.h"
+#include "monitor/product_address.h"
+#include "products/product_fields.h"
 
 namespace korvelin {
 namespace {
@@ -32,6 +36,49 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, Place pla
   auto* label = new QLabel(QString::fromUtf8(text), parent);
   Put(label, name, place);
   return label;
+}
+
+// The dialog's messages when it refuses the typed fields; the field is named by its label.
+constexpr const char* kRefusalTitle = "信息：";
+constexpr const char* kFieldNames[] = {"产品名称", "产品编码", "设定价格"};
+constexpr const char* kNotStorableStart = "中的字符“";
+constexpr const char* kNotStorableEnd = "无法存入产品列表文件，请删除或换用其他字符！";
+constexpr const char* kSeparator = "中不能含有“----”（列表文件用它分隔各项），请修改！";
+constexpr const char* kLineBreak = "中不能含有换行，请改成一行！";
+constexpr const char* kNotANumber = "必须是数字（例如 12.99），请修改！";
+constexpr const char* kNotACode =
+    "只填产品编码（例如 B00D8V0972），或粘贴九个站点之一的产品页面地址！";
+
+QString RefusalMessage(const FieldProblem& problem) {
+  const QString field = QString::fromUtf8(kFieldNames[static_cast<int>(problem.field)]);
+  switch (problem.fault) {
+    case FieldFault::NotStorable: {
+      const QString character = QString::fromUtf8(problem.character);
+      // The character and its code point, so that an invisible one can be found too.
+      const uint point = character.isEmpty() ? 0xFFFD : character.toUcs4().value(0);
+      const QString code =
+          QStringLiteral("”（U+%1）").arg(point, 4, 16, QLatin1Char('0')).toUpper();
+      return field + QString::fromUtf8(kNotStorableStart) + character + code +
+             QString::fromUtf8(kNotStorableEnd);
+    }
+    case FieldFault::Separator:
+      return field + QString::fromUtf8(kSeparator);
+    case FieldFault::LineBreak:
+      return field + QString::fromUtf8(kLineBreak);
+    case FieldFault::NotANumber:
+      return field + QString::fromUtf8(kNotANumber);
+    case FieldFault::NotACode:
+      return field + QString::fromUtf8(kNotACode);
+    case FieldFault::None:
+      break;
+  }
+  return {};
+}
+
+// The marketplaces whose product addresses the code box understands.
+const MarketplaceTable& AddressTable() {
+  static const MarketplaceTable table;
+  return table;
 }
 
 QLineEdit* MakeEdit(QWidget* parent, const char* name, Place place) {
@@ -75,9 +122,12 @@ ProductDialog::ProductDialog(std::shared_ptr<ProductList> list, RowId row,
 
   w.confirm = new QPushButton(QString::fromUtf8("确 定 加 入"), this);
   Put(w.confirm, "按钮1", {149, 81, 160, 29});
-  // Enter in an edit box must not act as a hidden default button.
-  w.confirm->setAutoDefault(false);
+  // Enter confirms the dialog from any of its boxes.
+  w.confirm->setDefault(true);
   connect(w.confirm, &QPushButton::clicked, this, &ProductDialog::Confirm);
+  // A product page address pasted or typed into the code box becomes the code alone, and
+  // the country list shows the address's marketplace.
+  connect(w.code, &QLineEdit::textEdited, this, [this] { TakeProductAddress(); });
 
   if (row_ != 0) FillFromRow();
 }
@@ -96,14 +146,51 @@ void ProductDialog::FillFromRow() {
   }
 }
 
+bool ProductDialog::TakeProductAddress() {
+  const std::string typed = widgets_.code->text().trimmed().toStdString();
+  const std::optional<ProductAddress> address = ParseProductAddress(typed, AddressTable());
+  if (!address) return false;
+  widgets_.code->setText(ToQString(address->code));
+  for (int i = 0; i < static_cast<int>(kCountries.size()); ++i) {
+    if (address->countryName == Ansi(kCountries[i])) widgets_.country->setCurrentIndex(i);
+  }
+  return true;
+}
+
+void ProductDialog::Refuse(const FieldProblem& problem) {
+  QLineEdit* boxes[] = {widgets_.name, widgets_.code, widgets_.price};
+  QLineEdit* box = boxes[static_cast<int>(problem.field)];
+  // Owned by the dialog, so it shows above the dialog, which stays on top.
+  QMessageBox message(QMessageBox::Information, QString::fromUtf8(kRefusalTitle),
+                      RefusalMessage(problem), QMessageBox::Ok, this);
+  message.setObjectName(QStringLiteral("产品对话框提示"));
+  message.exec();
+  box->setFocus();
+  box->selectAll();
+}
+
 void ProductDialog::Confirm() {
+  // Checked before the texts become code page 936, which writes "?" for such a character.
+  const FieldProblem unstorable =
+      CheckStorable(widgets_.name->text().toStdString(), widgets_.code->text().toStdString(),
+                    widgets_.price->text().toStdString());
+  if (unstorable.fault != FieldFault::None) {
+    Refuse(unstorable);
+    return;
+  }
+  TakeProductAddress();
   const std::string name = TrimSpaces(ToAnsi(widgets_.name->text()));
   const std::string code = RemoveSpaces(ToAnsi(widgets_.code->text()));
-  const std::string price = RemoveSpaces(ToAnsi(widgets_.price->text()));
+  const std::string price = PriceWithPoint(RemoveSpaces(ToAnsi(widgets_.price->text())));
   widgets_.name->setText(ToQString(name));
   widgets_.code->setText(ToQString(code));
   widgets_.price->setText(ToQString(price));
   if (name.empty() || code.empty() || price.empty()) return;
+  if (const FieldProblem problem = CheckProductFields(name, code, price);
+      problem.fault != FieldFault::None) {
+    Refuse(problem);
+    return;
+  }
   const std::string country = ToAnsi(widgets_.country->currentText());
 
   if (row_ != 0) {

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "app/widget_handles.h"
+#include "products/product_fields.h"
 #include "products/product_list.h"
 
 namespace korvelin {
@@ -40,6 +41,10 @@ class ProductDialog : public QDialog {
 
  private:
   void Confirm();  // "确 定 加 入"
+  // When the code box holds a product page address: the code alone, and its country.
+  bool TakeProductAddress();
+  // Tells which field cannot be stored and why, then puts the cursor into it.
+  void Refuse(const FieldProblem& problem);
   void FillFromRow();
 
   std::shared_ptr<ProductList> list_;

@@ -19,10 +19,32 @@ QtActivityLog::QtActivityLog(std::shared_ptr<UiBridge> bridge, LogView* view)
     : bridge_(std::move(bridge)), view_(view) {}
 
 void QtActivityLog::Append(const std::string& entry) {
-  // One queued call per entry: the UI thread appends entries one at a time, whole.
-  bridge_->Run([view = view_, entry] {
-    if (view) view->Append(entry);
-  });
+  if (bridge_->OnUiThread()) {
+    Drain(*queue_, view_);
+    if (view_) view_->Append(entry);
+    return;
+  }
+  bool first = false;
+  {
+    std::lock_guard lock(queue_->mutex);
+    first = queue_->entries.empty();
+    queue_->entries.push_back(entry);
+  }
+  if (first && !bridge_->Post([queue = queue_, view = view_] { Drain(*queue, view); })) {
+    // The window is closing: nothing will take the entries any more.
+    std::lock_guard lock(queue_->mutex);
+    queue_->entries.clear();
+  }
+}
+
+void QtActivityLog::Drain(Queue& queue, LogView* view) {
+  std::vector<std::string> entries;
+  {
+    std::lock_guard lock(queue.mutex);
+    entries.swap(queue.entries);
+  }
+  if (!view) return;
+  for (const std::string& entry : entries) view->Append(entry);
 }
 
 QtDesktop::QtDesktop(std::shared_ptr<UiBridge> bridge, BalloonHandler balloon, AlarmPlayer* player)
@@ -36,7 +58,9 @@ QUrl AddressToUrl(const QString& address) {
 }
 
 void QtDesktop::OpenAddress(const std::string& address) {
-  const QString text = ToQString(address);
+  // A file path (it starts with "/") holds the file system's bytes; an address is a text.
+  const QString text =
+      !address.empty() && address[0] == '/' ? PathToQString(address) : ToQString(address);
   bridge_->Run([text] { QDesktopServices::openUrl(AddressToUrl(text)); });
 }
 

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "app/ui_bridge.h"
 #include "common/ports.h"
@@ -23,14 +25,28 @@ class LogView;
 class AlarmPlayer;
 class PeriodTimer;
 
+// Entries from worker threads wait in a queue, in the order they came; the first one into an
+// empty queue hands the UI thread one call that appends every entry waiting by then. So a
+// busy monitor wakes the UI thread once per batch, not once per entry, and every entry is
+// still appended whole and in order. An entry made on the UI thread is appended at once,
+// after any still waiting.
 class QtActivityLog : public ActivityLog {
  public:
   QtActivityLog(std::shared_ptr<UiBridge> bridge, LogView* view);
   void Append(const std::string& entry) override;
 
  private:
+  struct Queue {
+    std::mutex mutex;
+    std::vector<std::string> entries;
+  };
+  // UI thread: appends every waiting entry.
+  static void Drain(Queue& queue, LogView* view);
+
   std::shared_ptr<UiBridge> bridge_;
   QPointer<LogView> view_;
+  // Shared with the queued calls, which may run after this object is gone.
+  std::shared_ptr<Queue> queue_ = std::make_shared<Queue>();
 };
 
 class QtDesktop : public Desktop {

@@ -1,5 +1,7 @@
 #include "app/text_convert.h"
 
+#include <QFile>
+
 #include "common/code_page.h"
 
 namespace korvelin {
@@ -13,6 +15,12 @@ std::string ToAnsi(const QString& text) {
   const QByteArray utf8 = text.toUtf8();
   return Utf8ToAnsi(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
 }
+
+QString PathToQString(const std::string& path) {
+  return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
+}
+
+std::string QStringToPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 std::string CutAnsiText(std::string_view ansi, std::size_t maxBytes) {
   std::size_t end = 0;

@@ -11,6 +11,10 @@ namespace korvelin {
 QString ToQString(std::string_view ansi);
 // A QString to code page 936 bytes; characters without a code page 936 form become "?".
 std::string ToAnsi(const QString& text);
+// A file path (the file system's bytes, UTF-8) to a QString and back, unchanged by any
+// code page: a folder named "jörg" or "Größe" stays that folder.
+QString PathToQString(const std::string& path);
+std::string QStringToPath(const QString& path);
 // The longest start of a code page 936 text that fits into `maxBytes` bytes and ends at a
 // whole character: a double-byte character is never cut in half.
 std::string CutAnsiText(std::string_view ansi, std::size_t maxBytes);

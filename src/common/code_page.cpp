@@ -56,6 +56,19 @@ std::size_t ConvertOne(void* handle, const char* in, std::size_t inSize, char* o
   return outSize - outLeft;
 }
 
+// Two three-byte sequences in the low six bytes of a little-endian word: lead bytes
+// 1110xxxx and continuation bytes 10xxxxxx; and the mask of one sequence's payload bits.
+constexpr std::uint64_t kTwoThreeByteMask = 0xC0C0F0C0C0F0ULL;
+constexpr std::uint64_t kTwoThreeBytePattern = 0x8080E08080E0ULL;
+constexpr std::uint64_t kThreeBytePayload = 0x3F3F0F;
+
+// A 16-bit index for the payload bits of one three-byte sequence (4, 6 and 6 bits in the
+// low three bytes of `payload`): one multiplication gathers them, in an order of its own,
+// into bits 6 to 21. Every payload gives a different index.
+inline unsigned ThreeByteIndex(std::uint64_t payload) {
+  return static_cast<unsigned>(payload * 0x4011 >> 6) & 0xFFFF;
+}
+
 // The two code page 936 tables, built once from the C library's "CP936" converter.
 // encode[u]: the code page 936 bytes of UTF-16 unit u in memory order, ready to be stored
 // as they are: a one-byte form has a zero second byte (the second byte of a pair never is
@@ -66,6 +79,10 @@ struct Cp936Tables {
   std::vector<std::uint16_t> decode =
       std::vector<std::uint16_t>(static_cast<std::size_t>(kLeadCount) * kTrailCount, 0);
   std::uint16_t singleHigh[0x80] = {};  // one-byte forms of 0x80..0xFF (only 0x80: the euro)
+  // threeByte[ThreeByteIndex(payload)]: the stored form of the character of a three-byte
+  // sequence when it has a two-byte form, else 0 (an overlong form, a surrogate, a
+  // character with a one-byte form or none); the converter's fast path takes only these.
+  std::vector<std::uint16_t> threeByte = std::vector<std::uint16_t>(0x10000, 0);
 
   Cp936Tables() {
     for (int c = 0; c < 0x80; ++c) encode[c] = static_cast<std::uint16_t>(c);
@@ -115,6 +132,13 @@ struct Cp936Tables {
         bytes[1] = static_cast<unsigned char>(form & 0xFF);
       }
       std::memcpy(&form, bytes, 2);
+    }
+    for (unsigned code = 0x800; code < 0x10000; ++code) {
+      if (code >= 0xD800 && code <= 0xDFFF) continue;
+      const std::uint16_t form = encode[code];
+      if (form < 0x100) continue;  // one byte: its second byte is zero
+      const std::uint64_t payload = (code >> 12) | (code >> 6 & 0x3F) << 8 | (code & 0x3F) << 16;
+      threeByte[ThreeByteIndex(payload)] = form;
     }
   }
 
@@ -207,20 +231,17 @@ inline int DecodeUtf8(const unsigned char* p, const unsigned char* end, int& len
 
 }  // namespace
 
-// Bit k is set when the code points k * 0x800 .. k * 0x800 + 0x7FF are valid results of a
-// three-byte sequence: not block 0 (overlong forms) and not block 27 (surrogates).
-constexpr std::uint32_t kValidThreeByte = 0xF7FFFFFEu;
+namespace {
 
-std::string Utf8ToAnsi(std::string_view utf8) {
+// Converts `size` bytes of UTF-8 at `in` into `outBase`, which has room for size + 1 bytes;
+// returns the number of bytes written. The result is never longer than the input: every
+// UTF-8 sequence of two or more bytes becomes at most two bytes, and every bad byte one
+// "?". The two bytes of a form are always stored; the output pointer then moves on by one
+// or two.
+std::size_t ConvertUtf8ToAnsi(const unsigned char* in, std::size_t size, unsigned char* outBase) {
   const std::uint16_t* encode = Tables().encode.data();
-  // The result is never longer than the input: every UTF-8 sequence of two or more bytes
-  // becomes at most two bytes, and every bad byte one "?". The two bytes of a form are
-  // always stored; the output pointer then moves on by one or two.
-  std::string result;
-  result.resize(utf8.size() + 1);
-  const auto* in = reinterpret_cast<const unsigned char*>(utf8.data());
-  const unsigned char* end = in + utf8.size();
-  auto* outBase = reinterpret_cast<unsigned char*>(result.data());
+  const std::uint16_t* threeByte = Tables().threeByte.data();
+  const unsigned char* end = in + size;
   unsigned char* out = outBase;
   auto put = [&out](std::uint16_t form) {
     std::memcpy(out, &form, 2);
@@ -233,21 +254,27 @@ std::string Utf8ToAnsi(std::string_view utf8) {
       out += run;
       continue;
     }
-    // Runs of three-byte sequences (all Chinese text) stay in these loops, two characters
-    // a step while eight bytes can be read at once.
+    // Runs of three-byte sequences (all Chinese text) stay in this loop, four characters a
+    // step while fourteen bytes can be read at once. A step takes only characters with
+    // two-byte forms, so its eight output bytes are stored at once; anything else is left
+    // to the loops below.
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    while (end - in >= 8) {
-      std::uint64_t v;
+    while (end - in >= 14) {
+      std::uint64_t v, w;
       std::memcpy(&v, in, 8);
-      if ((v & 0xC0C0F0C0C0F0ULL) != 0x8080E08080E0ULL) break;
-      const unsigned c0 =
-          static_cast<unsigned>((v & 0x0F) << 12 | (v & 0x3F00) >> 2 | (v & 0x3F0000) >> 16);
-      const unsigned c1 =
-          static_cast<unsigned>((v >> 12 & 0xF000) | (v >> 26 & 0xFC0) | (v >> 40 & 0x3F));
-      if ((kValidThreeByte >> (c0 >> 11) & kValidThreeByte >> (c1 >> 11) & 1) == 0) break;
-      put(encode[c0]);
-      put(encode[c1]);
-      in += 6;
+      std::memcpy(&w, in + 6, 8);
+      if (((v & kTwoThreeByteMask) ^ kTwoThreeBytePattern) |
+          ((w & kTwoThreeByteMask) ^ kTwoThreeBytePattern))
+        break;
+      const std::uint64_t f0 = threeByte[ThreeByteIndex(v & kThreeBytePayload)];
+      const std::uint64_t f1 = threeByte[ThreeByteIndex(v >> 24 & kThreeBytePayload)];
+      const std::uint64_t f2 = threeByte[ThreeByteIndex(w & kThreeBytePayload)];
+      const std::uint64_t f3 = threeByte[ThreeByteIndex(w >> 24 & kThreeBytePayload)];
+      if ((f0 == 0) | (f1 == 0) | (f2 == 0) | (f3 == 0)) break;
+      const std::uint64_t forms = f0 | f1 << 16 | f2 << 32 | f3 << 48;
+      std::memcpy(out, &forms, 8);
+      out += 8;
+      in += 12;
     }
 #endif
     while (end - in >= 3) {
@@ -264,7 +291,24 @@ std::string Utf8ToAnsi(std::string_view utf8) {
     in += length;
     put(code >= 0 && code < 0x10000 ? encode[code] : encode[static_cast<unsigned char>('?')]);
   }
-  result.resize(static_cast<std::size_t>(out - outBase));
+  return static_cast<std::size_t>(out - outBase);
+}
+
+}  // namespace
+
+std::string Utf8ToAnsi(std::string_view utf8) {
+  const auto* in = reinterpret_cast<const unsigned char*>(utf8.data());
+  std::string result;
+#if defined(__cpp_lib_string_resize_and_overwrite)
+  // Written once, without clearing the buffer first.
+  result.resize_and_overwrite(utf8.size() + 1, [&](char* out, std::size_t) {
+    return ConvertUtf8ToAnsi(in, utf8.size(), reinterpret_cast<unsigned char*>(out));
+  });
+#else
+  result.resize(utf8.size() + 1);
+  result.resize(
+      ConvertUtf8ToAnsi(in, utf8.size(), reinterpret_cast<unsigned char*>(result.data())));
+#endif
   return result;
 }
 

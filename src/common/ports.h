@@ -22,7 +22,8 @@ enum class BalloonIcon { None = 0, Information = 1, Warning = 2, Error = 3 };
 class Desktop {
  public:
   virtual ~Desktop() = default;
-  // Opens an address (or a file path) with the desktop's default application.
+  // Opens an address (a code page 936 text) or an absolute file path (the file system's
+  // bytes, see files.h) with the desktop's default application.
   virtual void OpenAddress(const std::string& address) = 0;
   // A balloon notice at the tray icon; true when the notice was accepted.
   virtual bool ShowTrayBalloon(const std::string& title, const std::string& message,

@@ -177,7 +177,9 @@ struct PriceHistory::Connection {
 const std::string& PriceHistoryFileName() { return texts::FileName(); }
 
 std::string PriceHistoryFilePath(const std::string& directory) {
-  return JoinPath(directory, PriceHistoryFileName());
+  // A path holds the file system's bytes (UTF-8), the name's text is code page 936.
+  static const std::string kFileName = AnsiToUtf8(PriceHistoryFileName());
+  return JoinPath(directory, kFileName);
 }
 
 std::int64_t UnixMillisNow() {
@@ -259,7 +261,7 @@ void PriceHistory::WriterLoop() {
 bool PriceHistory::OpenForWriting() {
   auto connection = std::make_unique<Connection>();
   sqlite3*& db = connection->database.handle;
-  const std::string file = AnsiToUtf8(path_);
+  const std::string& file = path_;
   int rc = sqlite3_open_v2(
       file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
@@ -350,14 +352,14 @@ void PriceHistory::Fail(int code) {
   }
   writer_.reset();
   if (log_) {
-    log_->Append(NowText() + texts::CannotWritePrefix() + path_ + texts::ReasonSeparator() +
-                 ReasonText(code) + texts::EntryEnd());
+    log_->Append(NowText() + texts::CannotWritePrefix() + Utf8ToAnsi(path_) +
+                 texts::ReasonSeparator() + ReasonText(code) + texts::EntryEnd());
   }
 }
 
 std::vector<PricePoint> PriceHistory::Query(const std::string& code, const std::string& country,
                                             std::int64_t from, std::int64_t to) const {
-  const std::string file = AnsiToUtf8(path_);
+  const std::string& file = path_;
   const std::string codeText = AnsiToUtf8(code);
   const std::string countryText = AnsiToUtf8(country);
   const std::optional<std::pair<std::int64_t, std::int64_t>> span =

@@ -52,7 +52,8 @@ constexpr int kPriceHistorySchemaVersion = 1;
 
 // The name of the history file, code page 936.
 const std::string& PriceHistoryFileName();
-// directory + the history file's name.
+// The folder `directory` (a path: the file system's bytes, see common/files.h) + the history
+// file's name, as a path.
 std::string PriceHistoryFilePath(const std::string& directory);
 
 // Unix milliseconds now (the system clock).

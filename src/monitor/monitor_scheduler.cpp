@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <memory>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -9,6 +10,7 @@
 
 #include "common/date_time.h"
 #include "common/numbers.h"
+#include "monitor/check_threads.h"
 #include "monitor/monitor_texts.h"
 #include "monitor/price_check.h"
 
@@ -77,13 +79,11 @@ void MonitorScheduler::LaunchChecks(const std::shared_ptr<MonitorContext>& conte
       leftCount = ids.size() - k;
       break;
     }
-    try {
-      std::thread([context, id, token = std::move(token)]() mutable {
-        CheckRow(context, id, std::move(token));
-      }).detach();
+    // The token travels with the work; it goes down with it when no thread takes it.
+    auto held = std::make_shared<RunningCheckToken>(std::move(token));
+    if (CheckThreads::Shared().Run(
+            [context, id, held] { CheckRow(context, id, std::move(*held)); })) {
       launch.started.fetch_add(1);
-    } catch (const std::system_error&) {
-      // No thread for this row on this tick; the token went down with the failed start.
     }
   }
   if (context->MonitoringStopped.load() == 0) resume.store(left);

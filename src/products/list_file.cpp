@@ -1,15 +1,247 @@
 #include "products/list_file.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
 #include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "common/code_page.h"
 #include "common/numbers.h"
 #include "common/text.h"
+#include "common/text_search.h"
 
 namespace korvelin {
 
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::size_t kNotFound = std::string_view::npos;
+
+// Valid UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF) that holds at
+// least one multi-byte sequence. A code page 936 text with Chinese in it almost never
+// passes: its lead and second bytes do not pair up as UTF-8 sequences do.
+bool IsUtf8WithMultibyte(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const unsigned char* end = p + text.size();
+  bool multibyte = false;
+  auto continuation = [](unsigned char byte) { return (byte & 0xC0) == 0x80; };
+  while (p < end) {
+    if (end - p >= 8) {
+      std::uint64_t block;
+      std::memcpy(&block, p, 8);
+      if ((block & 0x8080808080808080ULL) == 0) {
+        p += 8;
+        continue;
+      }
+    }
+    const unsigned char lead = *p;
+    if (lead < 0x80) {
+      ++p;
+      continue;
+    }
+    multibyte = true;
+    if (lead < 0xC2) return false;
+    if (lead < 0xE0) {
+      if (end - p < 2 || !continuation(p[1])) return false;
+      p += 2;
+    } else if (lead < 0xF0) {
+      if (end - p < 3 || !continuation(p[1]) || !continuation(p[2])) return false;
+      if ((lead == 0xE0 && p[1] < 0xA0) || (lead == 0xED && p[1] >= 0xA0)) return false;
+      p += 3;
+    } else if (lead < 0xF5) {
+      if (end - p < 4 || !continuation(p[1]) || !continuation(p[2]) || !continuation(p[3])) {
+        return false;
+      }
+      if ((lead == 0xF0 && p[1] < 0x90) || (lead == 0xF4 && p[1] >= 0x90)) return false;
+      p += 4;
+    } else {
+      return false;
+    }
+  }
+  return multibyte;
+}
+
+bool IsSpace(std::string_view text, std::size_t i) {
+  return text[i] == ' ' || (i + 1 < text.size() && text[i] == '\xA1' && text[i + 1] == '\xA1');
+}
+
+// The text without the runs of spaces (0x20 and A1 A1, by characters) at both ends, as
+// TrimSpaces cuts them, without copying: the end is found from the back, where a space
+// counts only when it starts a character.
+std::string_view TrimmedView(std::string_view text) {
+  std::size_t begin = 0;
+  while (begin < text.size() && IsSpace(text, begin)) begin += text[begin] == ' ' ? 1 : 2;
+  std::size_t end = text.size();
+  while (end > begin) {
+    std::size_t boundary = begin;
+    if (text[end - 1] == ' ' && text_search::IsCharacterStart(text, boundary, end - 1)) {
+      end -= 1;
+      continue;
+    }
+    boundary = begin;
+    if (end - begin >= 2 && text[end - 2] == '\xA1' && text[end - 1] == '\xA1' &&
+        text_search::IsCharacterStart(text, boundary, end - 2)) {
+      end -= 2;
+      continue;
+    }
+    break;
+  }
+  return text.substr(begin, end - begin);
+}
+
+// The first byte at or after `p` that is "-", CR or LF; `end` when there is none. Sixteen
+// bytes a step where the processor has SSE2.
+inline const char* NextMark(const char* p, const char* end) {
+#if defined(__SSE2__)
+  const __m128i dash = _mm_set1_epi8('-');
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lf = _mm_set1_epi8('\n');
+  while (end - p >= 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i hits =
+        _mm_or_si128(_mm_cmpeq_epi8(block, dash),
+                     _mm_or_si128(_mm_cmpeq_epi8(block, cr), _mm_cmpeq_epi8(block, lf)));
+    if (const int mask = _mm_movemask_epi8(hits))
+      return p + __builtin_ctz(static_cast<unsigned>(mask));
+    p += 16;
+  }
+#endif
+  while (p < end && *p != '-' && *p != '\r' && *p != '\n') ++p;
+  return p;
+}
+
+// One line of a list text and the offsets of its first four field separators.
+struct ListLine {
+  std::string_view text;
+  std::size_t separators[4];
+  int count = 0;  // separators found, at most 4
+};
+
+// Reads a text line by line. Lines end at CR LF, a lone LF or a lone CR; a break at the very
+// end makes no further line. CR and LF are never part of a double-byte character of code
+// page 936 (second bytes are 0x40 and above), so they are found as bytes; a separator
+// "----" counts only where it starts a character (the split rule). One pass finds both.
+class ListLineReader {
+ public:
+  explicit ListLineReader(std::string_view text)
+      : p_(text.data()), end_(text.data() + text.size()) {}
+  bool Next(ListLine& line) {
+    if (p_ >= end_) return false;
+    const char* start = p_;
+    line.count = 0;
+    std::size_t boundary = 0;  // a character start in the line, at or before the next mark
+    const std::string_view rest(start, static_cast<std::size_t>(end_ - start));
+    const char* p = start;
+    while (true) {
+      const char* mark = NextMark(p, end_);
+      if (mark == end_ || *mark != '-') {
+        line.text = std::string_view(start, static_cast<std::size_t>(mark - start));
+        p_ = mark == end_ ? end_ : mark + 1;
+        if (mark != end_ && *mark == '\r' && p_ < end_ && *p_ == '\n') ++p_;
+        return true;
+      }
+      const auto at = static_cast<std::size_t>(mark - start);
+      // After a byte below 0x80 a character always starts (it is a character or the second
+      // byte of one); only after a high byte must the run of high bytes be counted.
+      if (line.count < 4 && end_ - mark >= 4 && mark[1] == '-' && mark[2] == '-' &&
+          mark[3] == '-' &&
+          (at == boundary || static_cast<unsigned char>(mark[-1]) < 0x80 ||
+           text_search::IsCharacterStart(rest, boundary, at))) {
+        line.separators[line.count++] = at;
+        boundary = at + kFieldSeparator.size();
+        p = mark + kFieldSeparator.size();
+      } else {
+        p = mark + 1;
+      }
+    }
+  }
+
+ private:
+  const char* p_;
+  const char* end_;
+};
+
+// Leading spaces of a field, as the trimming of a file's start cuts them.
+std::string_view WithoutLeadingSpaces(std::string_view field) {
+  std::size_t begin = 0;
+  while (begin < field.size() && IsSpace(field, begin)) begin += field[begin] == ' ' ? 1 : 2;
+  return field.substr(begin);
+}
+
+std::optional<std::vector<ProductEntry>> ParseRows(std::string_view text, bool fileText) {
+  if (text_search::Search(text, 0, kFieldSeparator, false) == kNotFound) return std::nullopt;
+  std::vector<ProductEntry> rows;
+  rows.reserve(text.size() / kShortestListLine + 1);
+  const std::size_t separator = kFieldSeparator.size();
+  ListLineReader lines(text);
+  ListLine read;
+  while (lines.Next(read)) {
+    const std::string_view line = read.text;
+    // Four fields: three separators, and the fourth field up to the next one or the end.
+    if (line.size() < static_cast<std::size_t>(kShortestListLine) || read.count < 3) continue;
+    const std::size_t first = read.separators[0];
+    const std::size_t second = read.separators[1];
+    const std::size_t third = read.separators[2];
+    const std::size_t fourth = read.count == 4 ? read.separators[3] : line.size();
+    std::string_view name = line.substr(0, first);
+    // A saved file starts with the first row's name, and the start of a file's text loses
+    // its spaces when it is read: the row keeps the name it will be read back with.
+    if (fileText && rows.empty()) name = WithoutLeadingSpaces(name);
+    const std::string_view code = line.substr(first + separator, second - first - separator);
+    const std::string_view price = line.substr(second + separator, third - second - separator);
+    const std::string_view country = line.substr(third + separator, fourth - third - separator);
+    // An empty fourth field (nothing after the third separator, or a fifth field right
+    // behind it) would be saved as a line of three fields.
+    if (country.empty()) continue;
+    // The line the row is saved as must be long enough to be read again.
+    if (name.size() + code.size() + price.size() + country.size() + 3 * separator <
+        static_cast<std::size_t>(kShortestListLine)) {
+      continue;
+    }
+    char digits[24];
+    const auto written = std::to_chars(digits, digits + sizeof digits, rows.size() + 1);
+    ProductEntry& row = rows.emplace_back();
+    row.number.append(digits, written.ptr);
+    row.name.append(name);
+    row.code.append(code);
+    row.targetPrice.append(price);
+    row.country.append(country);
+  }
+  return rows;
+}
+
+// The list text of a file's bytes, as a view of `bytes` or of `converted` (which then holds
+// the code page 936 form of a UTF-8 file).
+std::string_view ListTextView(std::string_view bytes, std::string& converted) {
+  const void* nul = std::memchr(bytes.data(), '\0', bytes.size());
+  std::string_view text =
+      nul ? bytes.substr(0, static_cast<std::size_t>(static_cast<const char*>(nul) - bytes.data()))
+          : bytes;
+  if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+    converted = Utf8ToAnsi(text.substr(kByteOrderMark.size()));
+    text = converted;
+  } else if (IsUtf8WithMultibyte(text)) {
+    converted = Utf8ToAnsi(text);
+    text = converted;
+  }
+  return TrimmedView(text);
+}
+
+}  // namespace
+
 std::string EncodeProductList(const std::vector<ProductEntry>& rows) {
+  std::size_t size = 0;
+  for (const ProductEntry& row : rows) {
+    size += row.name.size() + row.code.size() + row.targetPrice.size() + row.country.size() +
+            3 * kFieldSeparator.size() + kLineSeparator.size();
+  }
   std::string text;
+  text.reserve(size);
   for (const ProductEntry& row : rows) {
     text += row.name;
     text += kFieldSeparator;
@@ -24,23 +256,26 @@ std::string EncodeProductList(const std::vector<ProductEntry>& rows) {
 }
 
 std::optional<std::vector<ProductEntry>> ParseProductList(std::string_view text) {
-  if (FindText(text, kFieldSeparator) == -1) return std::nullopt;
-  std::vector<ProductEntry> rows;
-  for (const std::string& line : SplitText(text, kLineSeparator)) {
-    if (static_cast<int>(line.size()) < kShortestListLine) continue;
-    std::vector<std::string> fields = SplitText(line, kFieldSeparator);
-    // A long line without all four fields is no product: it is skipped like a short
-    // line rather than leaving a half-filled row behind.
-    if (fields.size() < 4) continue;
-    ProductEntry row;
-    row.number = IntToText(static_cast<std::int64_t>(rows.size()) + 1);
-    row.name = std::move(fields[0]);
-    row.code = std::move(fields[1]);
-    row.targetPrice = std::move(fields[2]);
-    row.country = std::move(fields[3]);
-    rows.push_back(std::move(row));
+  return ParseRows(text, false);
+}
+
+std::string ListFileText(std::string_view bytes) {
+  std::string converted;
+  return std::string(ListTextView(bytes, converted));
+}
+
+std::optional<std::vector<ProductEntry>> ParseListFile(std::string_view bytes) {
+  std::string converted;
+  return ParseRows(ListTextView(bytes, converted), true);
+}
+
+std::string ListFileBytes(const std::vector<ProductEntry>& rows) {
+  std::string text = EncodeProductList(rows);
+  if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark || IsUtf8WithMultibyte(text)) {
+    std::string utf8 = AnsiToUtf8(text);
+    if (Utf8ToAnsi(utf8) == text) return std::string(kByteOrderMark) + utf8;
   }
-  return rows;
+  return text;
 }
 
 std::string DefaultProductListText() {

@@ -15,12 +15,6 @@ std::string& NoCell() {
   return scratch;
 }
 
-// The row with the id in a list of rows (end() when there is none); the caller holds the lock.
-template <typename Rows>
-auto FindRow(Rows& rows, RowId id) {
-  return std::find_if(rows.begin(), rows.end(), [id](const auto& row) { return row.id == id; });
-}
-
 }  // namespace
 
 const std::string& ProductEntry::Cell(int column) const {
@@ -48,6 +42,15 @@ std::string& ProductEntry::Cell(int column) {
   return const_cast<std::string&>(std::as_const(*this).Cell(column));
 }
 
+int ProductList::FindIndex(RowId id) const {
+  const auto it = positions_.find(id);
+  return it == positions_.end() ? -1 : static_cast<int>(it->second);
+}
+
+void ProductList::IndexFrom(std::size_t first) {
+  for (std::size_t i = first; i < rows_.size(); ++i) positions_[rows_[i].id] = i;
+}
+
 int ProductList::Count() const {
   std::lock_guard lock(mutex_);
   return static_cast<int>(rows_.size());
@@ -69,6 +72,14 @@ std::vector<RowId> ProductList::Ids() const {
   return result;
 }
 
+std::vector<std::pair<RowId, ProductEntry>> ProductList::RowsWithIds() const {
+  std::lock_guard lock(mutex_);
+  std::vector<std::pair<RowId, ProductEntry>> result;
+  result.reserve(rows_.size());
+  for (const Row_& row : rows_) result.emplace_back(row.id, row.entry);
+  return result;
+}
+
 std::optional<ProductEntry> ProductList::Row(int index) const {
   std::lock_guard lock(mutex_);
   if (index < 0 || index >= static_cast<int>(rows_.size())) return std::nullopt;
@@ -77,9 +88,9 @@ std::optional<ProductEntry> ProductList::Row(int index) const {
 
 std::optional<ProductEntry> ProductList::RowById(RowId id) const {
   std::lock_guard lock(mutex_);
-  const auto it = FindRow(rows_, id);
-  if (it == rows_.end()) return std::nullopt;
-  return it->entry;
+  const int index = FindIndex(id);
+  if (index < 0) return std::nullopt;
+  return rows_[static_cast<std::size_t>(index)].entry;
 }
 
 RowId ProductList::IdAt(int index) const {
@@ -90,9 +101,7 @@ RowId ProductList::IdAt(int index) const {
 
 int ProductList::IndexOf(RowId id) const {
   std::lock_guard lock(mutex_);
-  const auto it = FindRow(rows_, id);
-  if (it == rows_.end()) return -1;
-  return static_cast<int>(it - rows_.begin());
+  return FindIndex(id);
 }
 
 std::vector<RowId> ProductList::MonitoredIds() const {
@@ -109,9 +118,9 @@ bool ProductList::SetCell(RowId id, int column, const std::string& text) {
   ProductListListener* listener = nullptr;
   {
     std::lock_guard lock(mutex_);
-    auto it = FindRow(rows_, id);
-    if (it == rows_.end()) return false;
-    std::string& cell = it->entry.Cell(column);
+    const int index = FindIndex(id);
+    if (index < 0) return false;
+    std::string& cell = rows_[static_cast<std::size_t>(index)].entry.Cell(column);
     if (cell == text) return true;
     cell = text;
     listener = listener_;
@@ -124,10 +133,11 @@ bool ProductList::SetMonitored(RowId id, bool monitored) {
   ProductListListener* listener = nullptr;
   {
     std::lock_guard lock(mutex_);
-    auto it = FindRow(rows_, id);
-    if (it == rows_.end()) return false;
-    if (it->entry.monitored == monitored) return true;
-    it->entry.monitored = monitored;
+    const int index = FindIndex(id);
+    if (index < 0) return false;
+    ProductEntry& entry = rows_[static_cast<std::size_t>(index)].entry;
+    if (entry.monitored == monitored) return true;
+    entry.monitored = monitored;
     listener = listener_;
   }
   if (listener) listener->MonitoredChanged(id, monitored);
@@ -143,6 +153,7 @@ RowId ProductList::Append(ProductEntry entry) {
     id = nextId_++;
     index = static_cast<int>(rows_.size());
     rows_.push_back(Row_{id, std::move(entry)});
+    positions_.emplace(id, rows_.size() - 1);
     listener = listener_;
   }
   if (listener) listener->RowInserted(index, id);
@@ -157,6 +168,8 @@ bool ProductList::RemoveAt(int index) {
     if (index < 0 || index >= static_cast<int>(rows_.size())) return false;
     id = rows_[index].id;
     rows_.erase(rows_.begin() + index);
+    positions_.erase(id);
+    IndexFrom(static_cast<std::size_t>(index));
     listener = listener_;
   }
   if (listener) listener->RowRemoved(index, id);
@@ -168,6 +181,7 @@ void ProductList::Clear() {
   {
     std::lock_guard lock(mutex_);
     rows_.clear();
+    positions_.clear();
     listener = listener_;
   }
   if (listener) listener->RowsReset();
@@ -180,6 +194,9 @@ void ProductList::Replace(std::vector<ProductEntry> rows) {
     rows_.clear();
     rows_.reserve(rows.size());
     for (ProductEntry& entry : rows) rows_.push_back(Row_{nextId_++, std::move(entry)});
+    positions_.clear();
+    positions_.reserve(rows_.size());
+    IndexFrom(0);
     listener = listener_;
   }
   if (listener) listener->RowsReset();
@@ -187,20 +204,18 @@ void ProductList::Replace(std::vector<ProductEntry> rows) {
 
 void ProductList::SetAllMonitored(bool monitored) {
   ProductListListener* listener = nullptr;
-  std::vector<RowId> changed;
+  std::vector<std::pair<RowId, bool>> changed;
   {
     std::lock_guard lock(mutex_);
     for (Row_& row : rows_) {
       if (row.entry.monitored != monitored) {
         row.entry.monitored = monitored;
-        changed.push_back(row.id);
+        changed.emplace_back(row.id, monitored);
       }
     }
     listener = listener_;
   }
-  if (listener) {
-    for (RowId id : changed) listener->MonitoredChanged(id, monitored);
-  }
+  if (listener && !changed.empty()) listener->ManyMonitoredChanged(changed);
 }
 
 void ProductList::InvertMonitored() {
@@ -215,9 +230,7 @@ void ProductList::InvertMonitored() {
     }
     listener = listener_;
   }
-  if (listener) {
-    for (const auto& [id, monitored] : changed) listener->MonitoredChanged(id, monitored);
-  }
+  if (listener && !changed.empty()) listener->ManyMonitoredChanged(changed);
 }
 
 void ProductList::SetListener(ProductListListener* listener) {

@@ -8,6 +8,8 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace korvelin {
@@ -45,11 +47,16 @@ using RowId = std::uint64_t;  // 0 is never a row
 class ProductListListener {
  public:
   virtual ~ProductListListener() = default;
-  virtual void RowsReset() = 0;                                 // Replace or Clear
+  virtual void RowsReset() = 0;  // Replace or Clear
   virtual void RowInserted(int index, RowId id) = 0;
   virtual void RowRemoved(int index, RowId id) = 0;
   virtual void CellChanged(RowId id, int column, const std::string& text) = 0;
   virtual void MonitoredChanged(RowId id, bool monitored) = 0;
+  // The check boxes of many rows changed in one command ("全  选", "全不选", "反  选"), in row
+  // order. By default each is told on its own.
+  virtual void ManyMonitoredChanged(const std::vector<std::pair<RowId, bool>>& changes) {
+    for (const auto& [id, monitored] : changes) MonitoredChanged(id, monitored);
+  }
 };
 
 class ProductList {
@@ -57,6 +64,8 @@ class ProductList {
   int Count() const;
   std::vector<ProductEntry> Rows() const;
   std::vector<RowId> Ids() const;
+  // Every row with its id, in order, read in one step.
+  std::vector<std::pair<RowId, ProductEntry>> RowsWithIds() const;
   std::optional<ProductEntry> Row(int index) const;
   std::optional<ProductEntry> RowById(RowId id) const;
   RowId IdAt(int index) const;  // 0 when out of range
@@ -81,8 +90,17 @@ class ProductList {
     RowId id;
     ProductEntry entry;
   };
+  // The position of the row with the id, or -1; the caller holds the lock.
+  int FindIndex(RowId id) const;
+  // Records the positions of the rows from `first` on, after rows moved; the caller holds
+  // the lock.
+  void IndexFrom(std::size_t first);
+
   mutable std::mutex mutex_;
   std::vector<Row_> rows_;
+  // Every row's position by its id, so a lookup by identity takes the same time however
+  // long the list is. Kept equal to rows_ by every change.
+  std::unordered_map<RowId, std::size_t> positions_;
   RowId nextId_ = 1;
   ProductListListener* listener_ = nullptr;
 };

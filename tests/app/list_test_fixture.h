@@ -203,7 +203,7 @@ class ListCommandsFixture : public ::testing::Test {
   // Imports `path` through the open dialog (an empty path cancels it).
   FileDialogSeen ImportThroughDialog(const std::string& path) {
     FileDialogSeen seen;
-    watcher_.Expect(ChooseFile(QString::fromStdString(AnsiToUtf8(path)), &seen));
+    watcher_.Expect(ChooseFile(QString::fromStdString(path), &seen));
     Click("按钮导入产品");
     return seen;
   }

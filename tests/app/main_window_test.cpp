@@ -504,7 +504,7 @@ TEST(MainWindowStartTest, FirstStartShowsTheBuiltInListAndCreatesTheFile) {
   App app(options);
   MainWindow& window = app.Window();
   window.findChild<QTabWidget*>(U("选择夹1"))->setCurrentIndex(1);
-  const std::string directory = ToAnsi(dir.path());
+  const std::string directory = dir.path().toStdString();
   app.Start(directory);
   EXPECT_EQ(window.findChild<QTabWidget*>(U("选择夹1"))->currentIndex(), 0);
   auto* view = window.findChild<QTreeWidget*>(U("超级列表框监控列表"));
@@ -512,7 +512,7 @@ TEST(MainWindowStartTest, FirstStartShowsTheBuiltInListAndCreatesTheFile) {
   for (int i = 0; i < 17; ++i) EXPECT_EQ(view->topLevelItem(i)->checkState(0), Qt::Unchecked);
   EXPECT_EQ(view->topLevelItem(0)->text(0), U("1"));
   EXPECT_EQ(view->topLevelItem(16)->text(0), U("17"));
-  EXPECT_TRUE(FileExists(JoinPath(directory, Ansi("监控列表_默认.txt"))));
+  EXPECT_TRUE(FileExists(JoinPath(directory, "监控列表_默认.txt")));
   EXPECT_NE(app.Context()->marketplaces, nullptr);
   EXPECT_EQ(ModifyMode().load(), 0);
   ASSERT_NE(app.Commands(), nullptr);
@@ -526,8 +526,8 @@ TEST(MainWindowStartTest, FirstStartShowsTheBuiltInListAndCreatesTheFile) {
 
 TEST(MainWindowStartTest, StartLoadsTheListFileWhenItExists) {
   QTemporaryDir dir;
-  const std::string directory = ToAnsi(dir.path());
-  ASSERT_TRUE(WriteFileBytes(JoinPath(directory, Ansi("监控列表_默认.txt")),
+  const std::string directory = dir.path().toStdString();
+  ASSERT_TRUE(WriteFileBytes(JoinPath(directory, "监控列表_默认.txt"),
                              Ansi("奶粉----B00D8V0972----60----德国\r\n")));
   AppOptions options;
   options.useTray = false;

@@ -121,10 +121,10 @@ TEST(PriceChartAppTest, TheProgramRecordsIntoTheListFoldersHistoryAndItsMenuShow
   AppOptions options;
   options.useTray = false;
   App app(options);
-  const std::string directory = ToAnsi(dir.path());
+  const std::string directory = dir.path().toStdString();
   app.Start(directory);
   ASSERT_NE(app.Context()->history, nullptr);
-  EXPECT_EQ(app.Context()->history->FilePath(), JoinPath(directory, Ansi("价格历史.sqlite")));
+  EXPECT_EQ(app.Context()->history->FilePath(), JoinPath(directory, "价格历史.sqlite"));
   // The second built-in row is 爱他美1, B00D8V0972, 德国.
   const std::int64_t now = UnixMillisNow();
   app.Context()->history->Record({now - kHour, "B00D8V0972", Ansi("德国"), 54.99, "54.99"});

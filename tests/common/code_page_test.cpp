@@ -173,6 +173,33 @@ TEST(Utf8ToAnsi, AgreesWithAByteByByteReferenceOnRandomPages) {
   }
 }
 
+// The four-characters-a-step loop leaves every sequence it cannot store as a two-byte form
+// to the careful path, wherever in a long Chinese run the sequence stands.
+TEST(Utf8ToAnsi, ChineseRunsWithAnOddSequenceAtEveryPosition) {
+  static const char* const odd[] = {
+      "\xE0\x80\xAF",  // overlong "/"
+      "\xE0\x9F\xBF",  // overlong U+07FF
+      "\xED\xA0\x80",  // surrogate U+D800
+      "\xED\xBF\xBF",  // surrogate U+DFFF
+      "€",             // a one-byte form
+      "\xEF\xBF\xBD",  // no form
+      "\xE4\xBB",      // cut
+      "a",
+      "é",
+  };
+  for (const char* sequence : odd) {
+    for (int before = 0; before < 10; ++before) {
+      for (int after = 0; after < 10; ++after) {
+        std::string page;
+        for (int k = 0; k < before; ++k) page += k % 3 == 0 ? "，" : "价";
+        page += sequence;
+        for (int k = 0; k < after; ++k) page += k % 2 == 0 ? "格" : "。";
+        ASSERT_EQ(Utf8ToAnsi(page), ReferenceUtf8ToAnsi(page)) << testing::PrintToString(page);
+      }
+    }
+  }
+}
+
 TEST(AnsiToUtf8, MarksUndecodableBytes) {
   const struct {
     std::string ansi;

@@ -25,7 +25,8 @@ if [[ "${1:-}" != --inside ]]; then
     echo "0 passed, 1 failed"
     exit 1
   fi
-  for tool in unshare Xvfb trayer xdotool xwininfo import convert ip iconv timeout sqlite3; do
+  for tool in unshare Xvfb trayer openbox xdotool xwininfo xprop import convert ip iconv timeout \
+              sqlite3 cmake; do
     if ! command -v "$tool" >/dev/null; then
       echo "e2e: $tool is missing (scripts/setup installs it)"
       echo "0 passed, 1 failed"
@@ -59,6 +60,7 @@ fi
 binary=$2
 tests_dir=$3
 source_dir=$4
+build_dir=$(dirname "$tests_dir")
 out_dir=$tests_dir/e2e
 mkdir -p "$out_dir"
 work=$(mktemp -d /tmp/korvelin-e2e.XXXXXX)
@@ -134,7 +136,7 @@ start_namespace_env() {
   unset DBUS_SESSION_BUS_ADDRESS SESSION_MANAGER WAYLAND_DISPLAY
   export XDG_RUNTIME_DIR=$work/runtime HOME=$work/home LANG=C.UTF-8 LC_ALL=C.UTF-8
   export QT_QPA_PLATFORM=xcb
-  unset XDG_CURRENT_DESKTOP DESKTOP_SESSION BROWSER DEFAULT_BROWSER
+  unset XDG_CURRENT_DESKTOP DESKTOP_SESSION BROWSER DEFAULT_BROWSER XDG_DATA_HOME XDG_CONFIG_HOME
   mkdir -p "$XDG_RUNTIME_DIR" "$HOME" "$work/bin"
   chmod 700 "$XDG_RUNTIME_DIR"
   # The desktop's opener, as the program finds it on PATH: it only records what it was given.
@@ -148,16 +150,29 @@ start_namespace_env() {
   if ! wait_for 15 test -s "$work/display"; then fail "Xvfb starts"; exit 1; fi
   export DISPLAY=:$(head -n 1 "$work/display")
   # trayer is an XEmbed system tray; with it the program has a notification area.
-  trayer --edge bottom --align right --widthtype request --height 24 --SetDockType true \
-    --transparent false >"$logs/trayer.log" 2>&1 &
-  helper_pids+=($!)
-  if ! wait_for 15 tray_window >/dev/null; then fail "trayer starts"; exit 1; fi
+  if ! start_tray; then fail "trayer starts"; exit 1; fi
   sleep 0.5
   tray_base=$(tray_window_count)
   say "#  display $DISPLAY, tray window $(tray_window) with $tray_base windows inside"
 }
 
 tray_window() { xdotool search --classname panel 2>/dev/null | head -n 1 | grep .; }
+
+# start_tray / stop_tray: the XEmbed system tray (trayer), as a desktop's panel starts and
+# stops it.
+tray_pid=""
+start_tray() {
+  trayer --edge bottom --align right --widthtype request --height 24 --SetDockType true \
+    --transparent false >>"$logs/trayer.log" 2>&1 &
+  tray_pid=$!
+  helper_pids+=("$tray_pid")
+  wait_for 15 tray_window >/dev/null
+}
+stop_tray() {
+  kill "$tray_pid" 2>/dev/null
+  wait "$tray_pid" 2>/dev/null
+  wait_for 5 bash -c '! xdotool search --classname panel >/dev/null 2>&1'
+}
 
 # new_folder <name>: an empty folder for one case.
 new_folder() {
@@ -172,8 +187,28 @@ new_folder() {
 start_app() {
   local dir=$1
   [[ -e "$dir/korvelin" ]] || cp "$binary" "$dir/korvelin"
-  (cd "$work/elsewhere" && PATH="$work/bin:$PATH" exec "$dir/korvelin") >"$logs/$2.log" 2>&1 &
+  launch "$dir/korvelin" "$2"
+}
+
+# launch <program> <log name> [VAR=value...]: starts the program from another working
+# directory, with the stand-in xdg-open first on PATH and the given environment.
+launch() {
+  local program=$1 log=$2
+  shift 2
+  (cd "$work/elsewhere" && exec env PATH="$work/bin:$PATH" "$@" "$program") >"$logs/$log.log" 2>&1 &
   app_pid=$!
+}
+
+# install_prefix: installs the build into $prefix once (cmake --install) and mounts it
+# read-only, as a program under /usr is.
+prefix=""
+install_prefix() {
+  prefix=$work/prefix
+  if [[ ! -e "$prefix/bin/korvelin" ]]; then
+    cmake --install "$build_dir" --prefix "$prefix" >"$logs/install.log" 2>&1 || return 1
+    mount --bind "$prefix" "$prefix" && mount -o remount,ro,bind "$prefix" || return 1
+    ro_mounts+=("$prefix")
+  fi
 }
 
 app_alive() { [[ -n "$app_pid" ]] && kill -0 "$app_pid" 2>/dev/null; }
@@ -410,7 +445,36 @@ case_read_only_folder() {
   expect "read-only folder: no list file is created" no_file "$dir/$list_name"
   expect "read-only folder: nothing but the program in the folder" \
     test "$(ls -A "$dir")" == korvelin
+  # As for an installed program, the list lives in the user's data folder.
+  expected_default_list >"$work/expected_default.txt"
+  expect "read-only folder: the 674-byte built-in list is in ~/.local/share/korvelin" \
+    same_bytes "$HOME/.local/share/korvelin/$list_name" "$work/expected_default.txt"
   expect "read-only folder: the program is still running" app_alive
+  stop_app
+}
+
+case_editor_list() {
+  say "# a list written by a Linux editor, in a folder named outside code page 936"
+  local dir wid
+  dir=$(new_folder 'Größe jörg 📦')
+  # UTF-8 without a byte-order mark, LF line ends, as editors on Linux save it.
+  printf '%s\n' '爱他美1----B00D8V0972----60----德国' '喜宝有机2----B0084CRNBA----42----法国' \
+    'Hipp 3----B008V8YZMM----12.5----日本' 'Bébé 4----B004X0XATQ----7----意大利' \
+    '荷兰奶粉----B00BSNAC9C----38----荷兰' >"$dir/$list_name"
+  start_app "$dir" editor_list
+  main_window "editor list" || return
+  pass "editor list: the main window appears"
+  settle 1.5
+  expect "editor list: no message box" bash -c "! xdotool search --onlyvisible --name '$box_title' >/dev/null 2>&1"
+  # The save after the load writes the five rows back in code page 936 with CR LF.
+  printf '%s\r\n' '爱他美1----B00D8V0972----60----德国' '喜宝有机2----B0084CRNBA----42----法国' \
+    'Hipp 3----B008V8YZMM----12.5----日本' 'Bébé 4----B004X0XATQ----7----意大利' \
+    '荷兰奶粉----B00BSNAC9C----38----荷兰' | iconv -f UTF-8 -t CP936 >"$work/expected_editor.txt"
+  expect "editor list: the five rows are saved in code page 936 with CR LF" \
+    same_bytes "$dir/$list_name" "$work/expected_editor.txt"
+  expect "editor list: nothing but the program and its list in the folder" \
+    test "$(ls -A "$dir" | sort | tr '\n' ' ')" == "korvelin $list_name "
+  expect "editor list: the program is still running" app_alive
   stop_app
 }
 
@@ -651,6 +715,167 @@ case_add_product() {
   stop_app
 }
 
+case_installed() {
+  say "# the installed program: a read-only prefix and a new user"
+  local wid home=$work/home-installed data class wanted
+  if ! install_prefix; then
+    fail "installed: cmake --install into a prefix ($(tail -n 3 "$logs/install.log"))"
+    return
+  fi
+  expect "installed: the prefix refuses writes" bash -c "! touch '$prefix/bin/probe' 2>/dev/null"
+  expect "installed: --version prints the version and ends" \
+    bash -c "[[ \"\$(timeout 10 '$prefix/bin/korvelin' --version)\" =~ ^korvelin\ [0-9.]+$ ]]"
+  expect "installed: --help prints the usage and ends" \
+    bash -c "timeout 10 '$prefix/bin/korvelin' --help | grep -q '^Usage: korvelin'"
+  rm -rf "$home"
+  mkdir -p "$home"
+  data=$home/.local/share/korvelin
+  launch "$prefix/bin/korvelin" installed HOME="$home"
+  main_window "installed" || return
+  pass "installed: the main window appears"
+  settle
+  expected_default_list >"$work/expected_default.txt"
+  expect "installed: the 674-byte built-in list appears in ~/.local/share/korvelin" bash -c "
+    [[ \$(stat -c %s '$work/expected_default.txt') == 674 ]] &&
+    cmp -s '$data/$list_name' '$work/expected_default.txt'"
+  [[ -e "$data/$list_name" ]] || say "#  $home holds: $(cd "$home" && find . | tr '\n' ' ')"
+  class=$(xprop -id "$wid" WM_CLASS 2>/dev/null | sed -n 's/.*= "[^"]*", "\([^"]*\)"$/\1/p')
+  wanted=$(sed -n 's/^StartupWMClass=//p' "$prefix"/share/applications/*.desktop)
+  expect "installed: the window's WM class ($class) is the desktop file's StartupWMClass" \
+    test -n "$class" -a "$class" == "$wanted"
+  expect "installed: the program is still running" app_alive
+  stop_app
+}
+
+case_portable_lf_utf8() {
+  say "# a list written by a Linux editor (UTF-8, LF) beside a portable copy"
+  local dir wid
+  dir=$(new_folder portable)
+  printf '%s\n' '爱他美1----B00D8V0972----60----德国' 'Milk A----B0TEST1234----12.5----日本' \
+    '喜宝有机2----B0084CRNBA----38----英国' >"$dir/$list_name"
+  start_app "$dir" portable_lf_utf8
+  main_window "portable list" || return
+  settle
+  printf '%s\r\n' '爱他美1----B00D8V0972----60----德国' 'Milk A----B0TEST1234----12.5----日本' \
+    '喜宝有机2----B0084CRNBA----38----英国' | iconv -f UTF-8 -t CP936 >"$work/expected_portable.txt"
+  expect "portable list: no message box" bash -c "! xdotool search --onlyvisible --name '$box_title' >/dev/null 2>&1"
+  expect "portable list: the three rows load and are saved back in code page 936 with CR LF" \
+    same_bytes "$dir/$list_name" "$work/expected_portable.txt"
+  expect "portable list: the program is still running" app_alive
+  stop_app
+}
+
+# tray_point: the middle of the tray, which holds only our icon; sets x and y.
+tray_point() {
+  local tray X Y WIDTH HEIGHT
+  tray=$(tray_window) || return 1
+  eval "$(xdotool getwindowgeometry --shell "$tray" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
+  x=$((X + WIDTH / 2))
+  y=$((Y + HEIGHT / 2))
+}
+
+# tray_menu_first: opens the tray menu and picks its first item (隐藏 while the window is
+# shown, 显示 while it is hidden).
+tray_menu_first() {
+  xdotool mousemove "$x" "$y" click 3
+  sleep 0.7
+  xdotool key --clearmodifiers Down Return
+}
+
+main_hidden() { ! xdotool search --onlyvisible --name "$title_pattern" >/dev/null 2>&1; }
+main_count() { xdotool search --onlyvisible --name "$title_pattern" 2>/dev/null | wc -l; }
+
+case_second_start() {
+  say "# a second start of the same list brings the first window back and ends"
+  local dir wid first rc x y
+  dir=$(new_folder second)
+  start_app "$dir" second_start_first
+  main_window "second start" || return
+  settle
+  first=$app_pid
+  if ! wait_for 5 tray_has_icon || ! tray_point; then
+    fail "second start: the tray icon is there"
+    stop_app
+    return
+  fi
+  tray_menu_first
+  expect "second start: 隐藏 hides the first window" wait_for 5 main_hidden
+  (cd "$work/elsewhere" && timeout 20 "$dir/korvelin") >"$logs/second_start_second.log" 2>&1
+  rc=$?
+  expect "second start: the second program ends by itself, status 0 (was $rc)" test "$rc" == 0
+  expect "second start: the first window is shown again" wait_for 5 window_shown "$title_pattern"
+  sleep 1
+  expect "second start: exactly one main window" test "$(main_count)" == 1
+  expect "second start: the first program is still running" kill -0 "$first"
+  stop_app
+}
+
+case_late_tray() {
+  say "# a tray that appears after the program, and one that goes away"
+  local dir wid x y
+  stop_tray
+  dir=$(new_folder late_tray)
+  start_app "$dir" late_tray
+  main_window "late tray" || { start_tray; return; }
+  settle
+  start_tray
+  expect "late tray: the icon comes into a tray started after the program" wait_for 10 tray_has_icon
+  if tray_point; then
+    xdotool mousemove "$x" "$y" click --repeat 2 --delay 100 1
+    expect "late tray: a double-click on it hides the window" wait_for 5 main_hidden
+  fi
+  stop_tray
+  expect "late tray: when the tray goes away, the hidden window comes back" \
+    wait_for 10 window_shown "$title_pattern"
+  start_tray
+  expect "late tray: the icon comes back with the tray" wait_for 10 tray_has_icon
+  expect "late tray: the program is still running" app_alive
+  stop_app
+}
+
+case_tray_openbox() {
+  say "# the tray double-click under a window manager (openbox)"
+  local dir wid x y round ok=1 wm
+  openbox --sm-disable >"$logs/openbox.log" 2>&1 &
+  wm=$!
+  helper_pids+=("$wm")
+  if ! wait_for 10 bash -c 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"'; then
+    fail "openbox: the window manager runs"
+    return
+  fi
+  dir=$(new_folder openbox)
+  start_app "$dir" tray_openbox
+  main_window "openbox tray" || { kill "$wm"; return; }
+  settle
+  if ! wait_for 5 tray_has_icon || ! tray_point; then
+    fail "openbox tray: the icon is in the tray"
+    stop_app
+    kill "$wm"
+    return
+  fi
+  for round in 1 2 3 4 5; do
+    xdotool mousemove "$x" "$y" click --repeat 2 --delay 100 1
+    # Hidden, and still hidden a moment later (no late state change brings it back).
+    if ! wait_for 5 main_hidden || ! { sleep 1; main_hidden; }; then
+      fail "openbox tray: double-click $round hides the window"
+      ok=0
+      break
+    fi
+    xdotool mousemove "$x" "$y" click --repeat 2 --delay 100 1
+    # Shown, and still shown a moment later (it must not flash and hide again).
+    if ! wait_for 5 window_shown "$title_pattern" || ! { sleep 1; window_shown "$title_pattern"; }; then
+      fail "openbox tray: double-click $round shows the window and it stays"
+      ok=0
+      break
+    fi
+  done
+  (( ok )) && pass "openbox tray: five double-clicks hide and five show the window, each for good"
+  expect "openbox tray: the program is still running" app_alive
+  stop_app
+  kill "$wm" 2>/dev/null
+  wait "$wm" 2>/dev/null
+}
+
 case_price_history() {
   say "# price history: a monitoring run's prices in 价格历史.sqlite, the chart from the list menu"
   local dir wid log=$logs/marketplace_history.log db chart empty started ended
@@ -791,8 +1016,9 @@ case_todays_page() {
 
 # KORVELIN_E2E_CASES (a space-separated list such as "first_start monitoring") runs only
 # those cases; by default all of them run.
-all_cases=(namespace first_start read_only_folder empty_list_file tray monitoring alert_mail add_product
-           todays_page price_history)
+all_cases=(namespace first_start read_only_folder editor_list empty_list_file tray monitoring
+           alert_mail add_product todays_page price_history second_start late_tray tray_openbox
+           installed portable_lf_utf8)
 for name in ${KORVELIN_E2E_CASES:-${all_cases[*]}}; do
   "case_$name"
 done

@@ -37,9 +37,8 @@ PriceRecord Price(std::int64_t at, const std::string& code, const std::string& c
 // Opens the history file directly with SQLite, as another tool would.
 class RawDatabase {
  public:
-  explicit RawDatabase(const std::string& ansiPath) {
-    if (sqlite3_open_v2(AnsiToUtf8(ansiPath).c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) !=
-        SQLITE_OK) {
+  explicit RawDatabase(const std::string& path) {
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
       sqlite3_close(db_);
       db_ = nullptr;
     }
@@ -79,7 +78,8 @@ class PriceHistoryTest : public ::testing::Test {
   std::shared_ptr<PriceHistory> Open() { return std::make_shared<PriceHistory>(Dir(), log_); }
   // The log entry of a history that cannot be written, after its stamp.
   std::string FailureEntry(const std::string& reasonUtf8) const {
-    return Ansi("\r\n价格历史无法写入：") + File() + " - " + Ansi(reasonUtf8) + "\r\n\r\n";
+    return Ansi("\r\n价格历史无法写入：") + Utf8ToAnsi(File()) + " - " + Ansi(reasonUtf8) +
+           "\r\n\r\n";
   }
   std::vector<std::string> EntriesAfterStamp() const {
     std::vector<std::string> out;
@@ -95,7 +95,7 @@ class PriceHistoryTest : public ::testing::Test {
 
 TEST_F(PriceHistoryTest, TheFileIsNamedAsTheListFileIsAndLivesBesideIt) {
   EXPECT_EQ(AnsiToUtf8(PriceHistoryFileName()), "价格历史.sqlite");
-  EXPECT_EQ(File(), Dir() + "/" + PriceHistoryFileName());
+  EXPECT_EQ(File(), Dir() + "/价格历史.sqlite");  // a path: the file system's UTF-8
 }
 
 TEST_F(PriceHistoryTest, RecordsAreWrittenInUtf8AndReadBackPerProductInTimeOrder) {
@@ -204,7 +204,7 @@ TEST_F(PriceHistoryTest, AFileOfAnOlderVersionIsMigrated) {
   // Version 0: a table made by hand, without the index and without a version.
   {
     sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(AnsiToUtf8(File()).c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_open(File().c_str(), &db), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(db,
                            "CREATE TABLE price_history(checked_at INTEGER, code TEXT, country "
                            "TEXT, price REAL, price_text TEXT);"

@@ -236,8 +236,8 @@ TEST(CheckRow, AHistoryThatCannotBeWrittenCostsOneLogEntryAndNothingElse) {
   const std::vector<std::string> entries = engine.log->Entries();
   ASSERT_EQ(entries.size(), 3u);  // two check entries, one history entry between them
   EXPECT_GE(CheckEntryElapsed(entries[0], Ansi("奶粉"), "60.01"), 0);
-  EXPECT_EQ(WithoutStamp(entries[1]),
-            Ansi("\r\n价格历史无法写入：") + file + Ansi(" - 不是价格历史文件\r\n\r\n"));
+  EXPECT_EQ(WithoutStamp(entries[1]), Ansi("\r\n价格历史无法写入：") + Utf8ToAnsi(file) +
+                                          Ansi(" - 不是价格历史文件\r\n\r\n"));
   EXPECT_GE(CheckEntryElapsed(entries[2], Ansi("奶粉"), "60.01"), 0);
 }
 

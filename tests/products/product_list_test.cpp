@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -170,6 +172,51 @@ TEST(ProductListTest, ListenerHearsEachChangeAfterItHappened) {
   list.SetListener(nullptr);
   list.Append(Entry("quiet"));
   EXPECT_EQ(listener.events.size(), 10u);
+}
+
+// Lookups by identity go through an index of positions; after any mix of appends,
+// deletes, clears and reloads it agrees with the rows themselves.
+TEST(ProductListTest, LookupsByIdentityFollowEveryChange) {
+  ProductList list;
+  std::vector<RowId> everId;  // every id handed out, gone ones included
+  std::mt19937 random(13);
+  int name = 0;
+  for (int step = 0; step < 3000; ++step) {
+    const unsigned action = random() % 100;
+    if (action < 55) {
+      everId.push_back(list.Append(Entry(std::to_string(name++))));
+    } else if (action < 93) {
+      if (list.Count() > 0) list.RemoveAt(static_cast<int>(random() % list.Count()));
+    } else if (action < 96) {
+      std::vector<ProductEntry> rows;
+      for (unsigned k = random() % 30; k > 0; --k) rows.push_back(Entry(std::to_string(name++)));
+      list.Replace(std::move(rows));
+      for (const RowId id : list.Ids()) everId.push_back(id);
+    } else if (action < 97) {
+      list.Clear();
+    } else if (list.Count() > 0) {
+      const RowId id = list.IdAt(static_cast<int>(random() % list.Count()));
+      list.SetMonitored(id, true);
+      list.SetCell(id, kCurrentPriceColumn, "9.99");
+    }
+    if (step % 50 != 0) continue;
+    const std::vector<RowId> ids = list.Ids();
+    const std::vector<ProductEntry> rows = list.Rows();
+    for (const RowId id : everId) {
+      const auto at = std::find(ids.begin(), ids.end(), id);
+      const int expected = at == ids.end() ? -1 : static_cast<int>(at - ids.begin());
+      ASSERT_EQ(list.IndexOf(id), expected) << "step " << step << " id " << id;
+      const std::optional<ProductEntry> row = list.RowById(id);
+      ASSERT_EQ(row.has_value(), expected >= 0);
+      if (row) {
+        ASSERT_EQ(*row, rows[static_cast<std::size_t>(expected)]);
+      }
+      // A write to a row that is gone changes nothing.
+      if (expected < 0) {
+        ASSERT_FALSE(list.SetCell(id, kDropMarkColumn, "x"));
+      }
+    }
+  }
 }
 
 TEST(ProductListTest, ChecksWriteTheirOwnRowsWhileRowsAreDeleted) {

@@ -5,16 +5,21 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/code_page.h"
 #include "common/files.h"
 #include "products/list_file.h"
 #include "products/product_test_entry.h"
+#include "support/log_stamp.h"
 #include "support/temp_folder.h"
 
 namespace korvelin {
@@ -39,6 +44,7 @@ class FakeListFileUi : public ListFileUi {
   void ProcessPendingEvents() override {
     calls.push_back("events " + (FileExists(listFile_) ? ReadFileBytes(listFile_) : "(none)"));
   }
+  void AppendLog(const std::string& entry) override { calls.push_back("log " + entry); }
   std::string chosenFile;
   std::vector<std::string> calls;
 
@@ -289,21 +295,20 @@ TEST_F(ProductStoreTest, SavingAnEmptyListWritesAnEmptyFile) {
   EXPECT_EQ(ui_.calls, (std::vector<std::string>{"events "}));
 }
 
-TEST_F(ProductStoreTest, UnwritableFolderKeepsTheOldFileAndReportsNothing) {
+TEST_F(ProductStoreTest, UnwritableFolderWithAWritableListFileIsWrittenInPlace) {
   const std::string old = "old----file----1----" + kGermany + "\r\n";
   Write(ListFile(), old);
+  ASSERT_EQ(chmod(ListFile().c_str(), 0666), 0);
+  struct stat before {};
+  ASSERT_EQ(stat(ListFile().c_str(), &before), 0);
   ASSERT_EQ(chmod(Dir().c_str(), 0555), 0);
-  // The file's name on disk is UTF-8; the program's paths are code page 936.
-  fs::permissions(fs::path(Dir()) / fs::path(u8"监控列表_默认.txt"),
-                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                      fs::perms::group_write | fs::perms::others_read | fs::perms::others_write);
 
-  // The old file itself could be overwritten in place; only a whole-file replacement
-  // keeps it as it was when the folder refuses new files.
-  const int result = RunUnprivileged([this] {
+  // The folder refuses the temporary file of an atomic save; the file itself takes the
+  // new list, and nothing is logged since the save worked.
+  const std::string text = "new----list----2----" + kGermany;
+  const int result = RunUnprivileged([this, &text] {
     ProductList list;
     FakeListFileUi ui(ListFile());
-    const std::string text = "new----list----2----" + kGermany;
     int failures = 0;
     if (LoadProductList(list, text, "", Dir(), ui) != LoadOutcome::kLoaded) failures |= 1;
     if (list.Rows() != std::vector<ProductEntry>{Entry("1", "new", "list", "2", kGermany)}) {
@@ -312,13 +317,78 @@ TEST_F(ProductStoreTest, UnwritableFolderKeepsTheOldFileAndReportsNothing) {
     for (const std::string& call : ui.calls) {
       if (call.rfind("events ", 0) != 0) failures |= 4;
     }
-    if (SaveProductList(list, Dir(), ui)) failures |= 8;
+    if (!SaveProductList(list, Dir(), ui)) failures |= 8;
     return failures;
   });
   EXPECT_EQ(result, 0);
-  EXPECT_EQ(ReadFileBytes(ListFile()), old);
+  EXPECT_EQ(ReadFileBytes(ListFile()), text + "\r\n");
+  struct stat after {};
+  ASSERT_EQ(stat(ListFile().c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(after.st_uid, before.st_uid);
+  EXPECT_EQ(after.st_mode & 07777, 0666u);
   // Nothing was left behind in the folder either.
   EXPECT_EQ(std::distance(fs::directory_iterator(Dir()), fs::directory_iterator()), 1);
+}
+
+// The log entries of the calls, without their date-time stamps.
+std::vector<std::string> LogTexts(const std::vector<std::string>& calls) {
+  std::vector<std::string> texts;
+  for (const std::string& call : calls) {
+    if (call.rfind("log ", 0) != 0) continue;
+    const std::optional<std::string> rest = testing::TextAfterStamp(call.substr(4));
+    texts.push_back(rest ? *rest : "no stamp: " + call);
+  }
+  return texts;
+}
+
+TEST_F(ProductStoreTest, AFailingSaveIsLoggedOnceAndAgainWhenItWorksOrFailsAnew) {
+  // The list lives in a folder named outside code page 936; the log shows it with "?".
+  const std::string directory = JoinPath(Dir(), "Größe");
+  const std::string file = JoinPath(directory, "监控列表_默认.txt");
+  const std::string shown = Utf8ToAnsi(file);
+  ASSERT_NE(shown.find("Gr??e"), std::string::npos);
+  list_.Append(Entry("1", "a", "b", "1", kGermany));
+  const std::string failed = "\r\n" + Ansi("列表文件保存失败：") + shown + " - ";
+  const std::string restored = "\r\n" + Ansi("列表文件已恢复保存：") + shown + "\r\n";
+  const std::string noFolder = failed + Ansi("文件夹不存在") + "\r\n";
+  const std::string folderInTheWay = failed + Ansi("同名的文件夹已存在") + "\r\n";
+
+  FakeListFileUi ui(file);
+  auto save = [&](bool expected) {
+    ui.calls.clear();
+    EXPECT_EQ(SaveProductList(list_, directory, ui), expected);
+    return LogTexts(ui.calls);
+  };
+  using Texts = std::vector<std::string>;
+  EXPECT_EQ(save(false), Texts{noFolder});  // the folder is missing
+  EXPECT_EQ(save(false), Texts{});          // the same failure: already said
+  EXPECT_EQ(save(false), Texts{});
+  fs::create_directories(fs::u8path(file) / "inside");  // a folder where the file should be
+  EXPECT_EQ(save(false), Texts{folderInTheWay});        // another reason
+  fs::remove_all(fs::u8path(file));
+  EXPECT_EQ(save(true), Texts{restored});  // saving works again
+  EXPECT_EQ(ReadFileBytes(file), "a----b----1----" + kGermany + "\r\n");
+  EXPECT_EQ(save(true), Texts{});
+  fs::remove_all(fs::u8path(directory));
+  EXPECT_EQ(save(false), Texts{noFolder});  // fails anew
+  // The log entry comes before the events pass that ends the save.
+  ASSERT_EQ(ui.calls.size(), 2u);
+  EXPECT_EQ(ui.calls[1], "events (none)");
+}
+
+TEST(ListSaveTexts, NameTheReasonInWords) {
+  EXPECT_EQ(FileErrorText(EACCES), Ansi("没有写入权限"));
+  EXPECT_EQ(FileErrorText(ENOSPC), Ansi("磁盘空间不足"));
+  EXPECT_EQ(FileErrorText(EROFS), Ansi("文件系统只读"));
+  EXPECT_EQ(FileErrorText(EFBIG), Ansi("文件超出大小限制"));
+  EXPECT_EQ(FileErrorText(EMLINK), Ansi("系统错误 ") + std::to_string(EMLINK));
+  const std::string entry = ListSaveFailedEntry("/home/jörg/监控列表_默认.txt", ENOSPC);
+  EXPECT_EQ(
+      testing::TextAfterStamp(entry),
+      "\r\n" + Ansi("列表文件保存失败：/home/j?rg/监控列表_默认.txt - 磁盘空间不足") + "\r\n");
+  EXPECT_EQ(testing::TextAfterStamp(ListSaveRestoredEntry("/a/b.txt")),
+            "\r\n" + Ansi("列表文件已恢复保存：/a/b.txt") + "\r\n");
 }
 
 TEST_F(ProductStoreTest, ReadOnlyListFileInAWritableFolderIsNotReplaced) {
@@ -326,7 +396,7 @@ TEST_F(ProductStoreTest, ReadOnlyListFileInAWritableFolderIsNotReplaced) {
   const std::string old = "old----file----1----" + kGermany + "\r\n";
   Write(ListFile(), old);
   ASSERT_EQ(chmod(Dir().c_str(), 0777), 0);
-  ASSERT_EQ(chmod(AnsiToUtf8(ListFile()).c_str(), 0444), 0);
+  ASSERT_EQ(chmod(ListFile().c_str(), 0444), 0);
   const int result = RunUnprivileged([this] {
     ProductList list;
     list.Append(Entry("1", "new", "list", "2", kGermany));
@@ -336,7 +406,7 @@ TEST_F(ProductStoreTest, ReadOnlyListFileInAWritableFolderIsNotReplaced) {
   EXPECT_EQ(result, 0);
   EXPECT_EQ(ReadFileBytes(ListFile()), old);
   struct stat info {};
-  ASSERT_EQ(stat(AnsiToUtf8(ListFile()).c_str(), &info), 0);
+  ASSERT_EQ(stat(ListFile().c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0444u);
   EXPECT_EQ(std::distance(fs::directory_iterator(Dir()), fs::directory_iterator()), 1);
 }
@@ -350,12 +420,200 @@ TEST_F(ProductStoreTest, ReadOnlyFolderWithoutFileShowsTheBuiltInListEveryStart)
       FakeListFileUi ui(ListFile());
       if (LoadStartupProductList(list, Dir(), ui) != LoadOutcome::kLoaded) failures |= 1;
       if (list.Count() != 17) failures |= 2;
-      if (ui.calls.size() != 3) failures |= 4;
+      // Each start says once that the list cannot be saved.
+      if (ui.calls.size() != 4 ||
+          LogTexts(ui.calls) != std::vector<std::string>{"\r\n" + Ansi("列表文件保存失败：") +
+                                                         Utf8ToAnsi(ListFile()) + " - " +
+                                                         Ansi("没有写入权限") + "\r\n"}) {
+        failures |= 4;
+      }
     }
     return failures;
   });
   EXPECT_EQ(result, 0);
   EXPECT_FALSE(FileExists(ListFile()));
+}
+
+// The list's folder for a program folder, chosen in a child process without root rights
+// (nobody when the tests run as root) with the given XDG_DATA_HOME and HOME.
+std::string ListDirectoryInChild(const std::string& programFolder, const char* dataHome,
+                                 const char* home, bool unprivileged = true) {
+  int pipeFds[2];
+  if (pipe(pipeFds) != 0) return "(no pipe)";
+  const pid_t child = fork();
+  if (child == 0) {
+    close(pipeFds[0]);
+    if (unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(1);
+    dataHome ? setenv("XDG_DATA_HOME", dataHome, 1) : unsetenv("XDG_DATA_HOME");
+    home ? setenv("HOME", home, 1) : unsetenv("HOME");
+    const std::string directory = ListDirectoryFor(programFolder);
+    const bool written = write(pipeFds[1], directory.data(), directory.size()) ==
+                         static_cast<ssize_t>(directory.size());
+    _exit(written ? 0 : 1);
+  }
+  close(pipeFds[1]);
+  std::string result;
+  char buffer[4096];
+  ssize_t n;
+  while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0) result.append(buffer, n);
+  close(pipeFds[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? result : "(child failed)";
+}
+
+TEST_F(ProductStoreTest, ListDirectoryIsBesideTheProgramOrInTheUsersDataFolder) {
+  // The user's home, open to the unprivileged child.
+  const std::string home = JoinPath(Dir(), "home jörg");
+  ASSERT_TRUE(MakeDirectories(home));
+  ASSERT_EQ(chmod(Dir().c_str(), 0777), 0);
+  ASSERT_EQ(chmod(home.c_str(), 0777), 0);
+  const std::string portable = JoinPath(Dir(), "portable");
+  const std::string installed = JoinPath(Dir(), "usr/bin");
+  ASSERT_TRUE(MakeDirectories(portable));
+  ASSERT_TRUE(MakeDirectories(installed));
+  ASSERT_EQ(chmod(JoinPath(Dir(), "usr").c_str(), 0755), 0);
+  ASSERT_EQ(chmod(portable.c_str(), 0777), 0);
+  ASSERT_EQ(chmod(installed.c_str(), 0755), 0);  // written by its owner (root) only
+
+  // A folder the program may write keeps the list beside it.
+  EXPECT_EQ(ListDirectoryInChild(portable, nullptr, home.c_str()), portable);
+  // An installed program: the data folder, created on the first start.
+  const std::string data = JoinPath(home, ".local/share/korvelin");
+  EXPECT_EQ(ListDirectoryInChild(installed, nullptr, home.c_str()), data);
+  EXPECT_TRUE(fs::is_directory(fs::u8path(data)));
+  const std::string xdg = JoinPath(home, "xdg data");
+  EXPECT_EQ(ListDirectoryInChild(installed, xdg.c_str(), home.c_str()), JoinPath(xdg, "korvelin"));
+  EXPECT_EQ(ListDirectoryInChild(installed, "not/absolute", home.c_str()), data);
+  // A program folder that already holds a list keeps it there, writable or not.
+  Write(ProductListFilePath(installed), DefaultProductListText());
+  EXPECT_EQ(ListDirectoryInChild(installed, nullptr, home.c_str()), installed);
+
+  // A "bin" folder the program may write (root's /usr/bin, the user's ~/.local/bin) is an
+  // installation too.
+  const std::string localBin = JoinPath(home, ".local/bin");
+  ASSERT_TRUE(MakeDirectories(localBin));
+  ASSERT_EQ(chmod(JoinPath(home, ".local").c_str(), 0777), 0);
+  ASSERT_EQ(chmod(localBin.c_str(), 0777), 0);
+  EXPECT_EQ(ListDirectoryInChild(localBin, nullptr, home.c_str()), data);
+  ASSERT_TRUE(MakeDirectories(JoinPath(Dir(), "usr/sbin")));
+  EXPECT_EQ(ListDirectoryInChild(JoinPath(Dir(), "usr/sbin"), nullptr, home.c_str(), false), data);
+  // Root keeps a portable copy's list beside it.
+  EXPECT_EQ(ListDirectoryInChild(portable, nullptr, home.c_str(), false), portable);
+}
+
+TEST_F(ProductStoreTest, FirstStartOfAnInstalledProgramWritesTheDefaultListToTheDataFolder) {
+  const std::string home = JoinPath(Dir(), "home");
+  ASSERT_TRUE(MakeDirectories(home));
+  ASSERT_EQ(chmod(Dir().c_str(), 0777), 0);
+  ASSERT_EQ(chmod(home.c_str(), 0777), 0);
+  const int result = RunUnprivileged([&] {
+    unsetenv("XDG_DATA_HOME");
+    setenv("HOME", home.c_str(), 1);
+    const std::string directory = ListDirectoryFor("/usr/bin");
+    ProductList list;
+    FakeListFileUi ui(ProductListFilePath(directory));
+    if (LoadStartupProductList(list, directory, ui) != LoadOutcome::kLoaded) return 1;
+    return list.Count() == 17 ? 0 : 2;
+  });
+  EXPECT_EQ(result, 0);
+  const std::string file = JoinPath(home, ".local/share/korvelin/监控列表_默认.txt");
+  EXPECT_EQ(ReadFileBytes(file), DefaultProductListText() + "\r\n");
+  EXPECT_EQ(ReadFileBytes(file).size(), 674u);
+}
+
+TEST_F(ProductStoreTest, StartRemovesTheTemporaryFilesOfASaveCutShort) {
+  Write(ListFile(), "old----file----1----" + kGermany + "\r\n");
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  ASSERT_GT(ended, 0);
+  waitpid(ended, nullptr, 0);
+  const std::string leftover = ListFile() + ".tmp." + std::to_string(ended) + ".0";
+  Write(leftover, "half a li");
+  EXPECT_EQ(LoadStartupProductList(list_, Dir(), ui_), LoadOutcome::kLoaded);
+  EXPECT_FALSE(FileExists(leftover));
+  EXPECT_EQ(std::distance(fs::directory_iterator(Dir()), fs::directory_iterator()), 1);
+  EXPECT_EQ(list_.Count(), 1);
+}
+
+// A child saves two large lists in turn and is killed at random moments: the file is
+// always one list or the other, whole, and the next start leaves no temporary file.
+TEST_F(ProductStoreTest, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewList) {
+  std::vector<ProductEntry> first;
+  std::vector<ProductEntry> second;
+  for (int i = 0; i < 4000; ++i) {
+    first.push_back(Entry("1", Ansi("喜宝有机") + std::to_string(i), "B004X0XA6E", "60", kGermany));
+    second.push_back(
+        Entry("1", "Aptamil " + std::to_string(i), "B00D8V0972", "42.5", Ansi("日本")));
+  }
+  // Made once here; each child has its own copy.
+  ProductList one;
+  one.Replace(first);
+  ProductList two;
+  two.Replace(second);
+  const std::string firstBytes = ListFileBytes(first);
+  const std::string secondBytes = ListFileBytes(second);
+  // In memory where there is a memory file system: a kill stops the process, not the
+  // disk, so the file system does not matter, and the disk's flushes would only slow the
+  // test down.
+  std::error_code noShm;
+  const TempFolder memoryFolder("korvelin-products", fs::is_directory("/dev/shm", noShm)
+                                                         ? fs::path("/dev/shm")
+                                                         : fs::temp_directory_path());
+  const std::string folder = memoryFolder.Path();
+  const std::string listFile = ProductListFilePath(folder);
+  FakeListFileUi parentUi(listFile);
+  Write(listFile, firstBytes);
+
+  // The kills fall anywhere in the first two or three saves, however fast the disk is.
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_TRUE(SaveProductList(one, folder, parentUi));
+  const auto saveTime = std::chrono::duration_cast<std::chrono::microseconds>(
+      std::chrono::steady_clock::now() - started);
+  std::mt19937 random(20261211);
+  std::uniform_int_distribution<long> delay(0, 5 * saveTime.count() / 2 + 100);  // microseconds
+  int sawFirst = 0;
+  int sawSecond = 0;
+  constexpr int kKills = 300;
+  for (int kill = 0; kill < kKills; ++kill) {
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+      FakeListFileUi ui(listFile);
+      // Saving starts now: the kill comes at a random moment from here.
+      if (write(ready[1], "r", 1) != 1) _exit(1);
+      for (;;) {
+        SaveProductList(two, folder, ui);
+        SaveProductList(one, folder, ui);
+        ui.calls.clear();
+      }
+    }
+    ASSERT_GT(child, 0);
+    close(ready[1]);
+    char byte;
+    EXPECT_EQ(read(ready[0], &byte, 1), 1);
+    close(ready[0]);
+    std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+    ::kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    const std::string bytes = ReadFileBytes(listFile);
+    if (bytes == firstBytes) {
+      ++sawFirst;
+    } else if (bytes == secondBytes) {
+      ++sawSecond;
+    } else {
+      FAIL() << "kill " << kill << ": the list file holds " << bytes.size() << " other bytes";
+    }
+  }
+  RecordProperty("old_list_seen", sawFirst);
+  RecordProperty("new_list_seen", sawSecond);
+  // Both lists were seen, so the kills did land while saves were running.
+  EXPECT_GT(sawFirst, 0);
+  EXPECT_GT(sawSecond, 0);
+  ProductList list;
+  EXPECT_EQ(LoadStartupProductList(list, folder, parentUi), LoadOutcome::kLoaded);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }
 
 }  // namespace
