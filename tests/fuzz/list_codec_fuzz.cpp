@@ -23,6 +23,7 @@ class SilentUi : public ListFileUi {
   std::string ChooseOpenFile(const std::string&, const std::string&) override { return {}; }
   void ShowMessage(const std::string&, const std::string&) override {}
   void ProcessPendingEvents() override {}
+  void AppendLog(const std::string&) override {}
 };
 
 std::string g_directory;
