@@ -10,11 +10,13 @@
 #include "app/qt_chinese.h"
 #include "app/single_instance.h"
 #include "app/text_convert.h"
+#include "common/core_dumps.h"
 #include "common/utilities.h"
 #include "net/page_fetcher.h"
 #include "products/product_store.h"
 
 int main(int argc, char** argv) {
+  korvelin::DisableCoreDumps();
   // --help and --version answer on standard output, without a display.
   if (const auto code = korvelin::AnswerInfoArguments(argc, argv, stdout)) return *code;
   korvelin::InitHttp();

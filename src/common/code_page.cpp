@@ -289,7 +289,7 @@ std::size_t ConvertUtf8ToAnsi(const unsigned char* in, std::size_t size, unsigne
     int length;
     const int code = DecodeUtf8(in, end, length);
     in += length;
-    put(code >= 0 && code < 0x10000 ? encode[code] : encode['?']);
+    put(code >= 0 && code < 0x10000 ? encode[code] : encode[static_cast<unsigned char>('?')]);
   }
   return static_cast<std::size_t>(out - outBase);
 }

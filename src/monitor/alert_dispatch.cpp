@@ -20,9 +20,11 @@ bool ChannelEnabled(MonitorContext& context, Tick box) {
   return context.settings->IsTicked(box) && context.MonitoringStopped.load() == 0;
 }
 
-// A channel goes ahead when it is enabled and its key was free and is now taken.
-bool ChannelClaimed(MonitorContext& context, Tick box, const std::string& key) {
-  return ChannelEnabled(context, box) && context.ledger->Claim(key);
+// A channel goes ahead when it is enabled and its key was free and is now taken, in the
+// ledger generation its check began in.
+bool ChannelClaimed(MonitorContext& context, Tick box, const std::string& key,
+                    std::uint64_t generation) {
+  return ChannelEnabled(context, box) && context.ledger->Claim(key, generation);
 }
 
 }  // namespace
@@ -36,9 +38,15 @@ bool ShouldShowBalloon(MonitorContext& context) {
 
 void DispatchAlerts(const std::shared_ptr<MonitorContext>& context, const std::string& name,
                     const std::string& code, const Marketplace& marketplace) {
+  DispatchAlerts(context, name, code, marketplace, context->ledger->Generation());
+}
+
+void DispatchAlerts(const std::shared_ptr<MonitorContext>& context, const std::string& name,
+                    const std::string& code, const Marketplace& marketplace,
+                    std::uint64_t ledgerGeneration) {
   MonitorContext& ctx = *context;
 
-  if (ChannelClaimed(ctx, Tick::OpenPage, name + texts::OpenPageKeySuffix())) {
+  if (ChannelClaimed(ctx, Tick::OpenPage, name + texts::OpenPageKeySuffix(), ledgerGeneration)) {
     ctx.desktop->OpenAddress(marketplace.ProductPageUrlPrefix + code);
   }
 
@@ -47,7 +55,7 @@ void DispatchAlerts(const std::shared_ptr<MonitorContext>& context, const std::s
                                  BalloonIcon::Warning, kBalloonDisplayMilliseconds);
   }
 
-  if (ChannelClaimed(ctx, Tick::Sound, name + texts::SoundKeySuffix())) {
+  if (ChannelClaimed(ctx, Tick::Sound, name + texts::SoundKeySuffix(), ledgerGeneration)) {
     // The alarm thread keeps the desktop alive by itself; nobody waits for it.
     std::shared_ptr<Desktop> desktop = ctx.desktop;
     try {
@@ -57,12 +65,12 @@ void DispatchAlerts(const std::shared_ptr<MonitorContext>& context, const std::s
     }
   }
 
-  if (ChannelClaimed(ctx, Tick::Sms, texts::SmsKey())) {
+  if (ChannelClaimed(ctx, Tick::Sms, texts::SmsKey(), ledgerGeneration)) {
     const std::string phone = ctx.settings->Text(Edit::Phone);
     if (ctx.sms) ctx.sms->Send(phone);
   }
 
-  if (ChannelClaimed(ctx, Tick::MailAlerts, name + texts::MailKeySuffix())) {
+  if (ChannelClaimed(ctx, Tick::MailAlerts, name + texts::MailKeySuffix(), ledgerGeneration)) {
     const std::string subject = name + texts::MailSubjectSuffix();
     const std::string body = texts::MailBodyProduct() + name + texts::MailBodyTime() + NowText() +
                              texts::MailBodyLink() + marketplace.ReviewsUrlPrefix + code;

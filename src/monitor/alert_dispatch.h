@@ -2,6 +2,7 @@
 // this order: open the product page, tray balloon, sound alarm, SMS, mail.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -18,6 +19,12 @@ namespace korvelin {
 // those two sends (after the claim).
 void DispatchAlerts(const std::shared_ptr<MonitorContext>& context, const std::string& name,
                     const std::string& code, const Marketplace& marketplace);
+// The same for a check that began when the ledger's generation was `ledgerGeneration`
+// (AlertLedger::Generation): once a stop has cleared the ledger since, no key is claimed
+// and no channel but the balloon runs.
+void DispatchAlerts(const std::shared_ptr<MonitorContext>& context, const std::string& name,
+                    const std::string& code, const Marketplace& marketplace,
+                    std::uint64_t ledgerGeneration);
 
 // The balloon rule: a window hidden to the tray or minimised always gets the balloon; a shown
 // window only when it is not active, monitoring runs and 选择框气泡提醒 is ticked.

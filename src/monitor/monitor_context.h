@@ -10,6 +10,7 @@
 #include "history/price_history.h"
 #include "monitor/captcha_pause.h"
 #include "monitor/marketplace.h"
+#include "monitor/row_write_order.h"
 #include "notify/alert_ledger.h"
 #include "notify/mail_notifier.h"
 #include "notify/sms_notifier.h"
@@ -31,6 +32,8 @@ struct MonitorContext {
 
   std::atomic<int> MonitoringStopped{0};
   std::atomic<int> RunningCheckCount{0};
+  // Keeps an older check of a row from writing over a later-started one.
+  RowWriteOrder rowWrites;
   // Per marketplace (by country name), shared by every check.
   CaptchaPause captchaPause;
 };

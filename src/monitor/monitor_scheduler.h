@@ -35,8 +35,10 @@ class SchedulerControls {
 
 class MonitorScheduler {
  public:
-  // At most this many checks run at once; a tick that reaches the bound starts no further
-  // check on that tick (the rows it skips get their check on a later tick).
+  // At most this many checks run at once. A tick that reaches the bound starts no further
+  // check, logs one bound entry, and the next tick begins with the first ticked row it did
+  // not start (going on round the list to the rows before it), so every ticked row gets its
+  // turn even while the bound stays full.
   static constexpr int kMaxRunningChecks = 256;
   static constexpr int kSweepPeriodMilliseconds = 4000;
 
@@ -52,7 +54,8 @@ class MonitorScheduler {
   // MonitoringStopped 1, start on / stop off. Running checks are not waited for.
   void StopMonitoring();
   // 时钟开始监控 fired: the ticked rows are read once, then one detached check thread per row in
-  // row order, while fewer than kMaxRunningChecks checks run. Starting a thread costs tens to
+  // row order (from the row the last tick left off at, round the list), while fewer than
+  // kMaxRunningChecks checks run. Starting a thread costs tens to
   // hundreds of microseconds, too much to do a thousand times on the UI thread, so the tick
   // hands the row ids to one detached launcher thread that starts the checks and returns at
   // once. The launcher stops starting checks when monitoring is stopped meanwhile. When no
@@ -71,12 +74,16 @@ class MonitorScheduler {
     std::atomic<int> started{0};
     std::atomic<bool> finished{false};
   };
+  // The first ticked row the last tick left for the next one; 0 when it started them all.
+  // Shared with the launcher threads.
+  using ResumePoint = std::atomic<RowId>;
   static void LaunchChecks(const std::shared_ptr<MonitorContext>& context,
-                           const std::vector<RowId>& ids, TickLaunch& launch);
+                           const std::vector<RowId>& ids, TickLaunch& launch, ResumePoint& resume);
 
   std::shared_ptr<MonitorContext> context_;
   SchedulerControls& controls_;
   std::shared_ptr<TickLaunch> lastTick_;
+  std::shared_ptr<ResumePoint> resume_ = std::make_shared<ResumePoint>(0);
 };
 
 }  // namespace korvelin

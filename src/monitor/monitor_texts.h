@@ -48,6 +48,11 @@ inline const std::string& PriceEnd() {
 KORVELIN_MONITOR_TEXT(StartSuffix, "秒后进行监控~\r\n")
 KORVELIN_MONITOR_TEXT(StopEntryText, "监控停止\r\n仍有线程在工作中，整等待停止...\r\n")
 KORVELIN_MONITOR_TEXT(RunningCountCaption, "当前监控数：")
+// A tick that reached the bound: T "\r\n" "当前监控数已达上限" bound "，还有" rows left
+// "个产品留到下次检查\r\n\r\n".
+KORVELIN_MONITOR_TEXT(BoundReachedPrefix, "当前监控数已达上限")
+KORVELIN_MONITOR_TEXT(BoundReachedMiddle, "，还有")
+KORVELIN_MONITOR_TEXT(BoundReachedSuffix, "个产品留到下次检查\r\n\r\n")
 
 // Ledger key suffixes; the SMS key is shared by every product.
 KORVELIN_MONITOR_TEXT(OpenPageKeySuffix, "_链接|")

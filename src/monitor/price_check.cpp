@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <utility>
 
 #include "common/code_page.h"
@@ -107,6 +108,8 @@ void RunCheck(const std::shared_ptr<MonitorContext>& context, RowId id, RunningC
 
   // After a captcha the marketplace is left alone for a while: no request at all.
   if (context->captchaPause.Paused(marketplace.CountryName)) return;
+  const std::uint64_t check = context->rowWrites.Begin();
+  const std::uint64_t ledgerGeneration = context->ledger->Generation();
 
   const auto started = std::chrono::steady_clock::now();
   const Settings& settings = *context->settings;
@@ -140,23 +143,25 @@ void RunCheck(const std::shared_ptr<MonitorContext>& context, RowId id, RunningC
     return;
   }
 
+  // Each write is left out once a later-started check of the row has written into it.
   ProductList& products = *context->products;
-  products.SetCell(id, kCurrentPriceColumn, priceText);
+  RowWriteOrder& writes = context->rowWrites;
+  writes.SetCell(products, id, check, kCurrentPriceColumn, priceText);
   const double price = TextToReal(priceText);
   if (context->history) {
     context->history->Record({UnixMillisNow(), code, row->country, price, priceText});
   }
   const double target = TextToReal(targetText);
   if (price - target > 0.0000001) {
-    products.SetCell(id, kDropMarkColumn, std::string());
+    writes.SetCell(products, id, check, kDropMarkColumn, std::string());
     return;
   }
 
   log.Append(NowText() + "\r\n" + name + texts::DropSuffix());
-  products.SetCell(id, kDropMarkColumn, texts::DropMark());
+  writes.SetCell(products, id, check, kDropMarkColumn, texts::DropMark());
 
   if (context->MonitoringStopped.load() != 0) return;  // stopped meanwhile: no alert
-  DispatchAlerts(context, name, code, marketplace);
+  DispatchAlerts(context, name, code, marketplace, ledgerGeneration);
 }
 
 }  // namespace

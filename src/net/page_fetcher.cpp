@@ -21,10 +21,17 @@
 // cache bypass with extra headers: libcurl keeps no HTTP cache, so every request goes to
 // the network anyway, which is all the platform's "reload" flag asked for.
 //
-// Limits: a reply body of more than 16 MiB fails the request (empty body). Reply headers
-// of any size are handed back whole. FetchViaInternetApi, which has no time-out setting,
-// still gives up on a connection that does not open in 60 s or on a reply that stays
-// silent for 60 s, so a hung server never holds a worker for good.
+// Limits: a reply body of more than 16 MiB fails the request (empty body). A reply cut
+// short (the connection reset or closed early, a time-out) keeps the bytes that arrived.
+// Reply headers of any size are handed back whole. Every transfer has a deadline for the
+// whole of it, so a server that trickles a byte now and then cannot hold a worker for
+// good: 4 x T for the request object with a time-out T (its four phases), 120 s otherwise.
+// FetchViaInternetApi, which has no time-out setting, also gives up on a connection that
+// does not open in 60 s or on a reply that stays silent for 60 s.
+//
+// Addresses: the bytes an address cannot hold (controls, the space, DEL and every byte of
+// 0x80 and above) are sent percent-encoded, the rest as given, so a product code with a
+// space still makes a request.
 #include "net/page_fetcher.h"
 
 #include <curl/curl.h>
@@ -32,6 +39,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <climits>
 #include <mutex>
 #include <optional>
 #include <unordered_set>
@@ -50,6 +58,7 @@ constexpr std::size_t kMaxBodyBytes = 16u * 1024u * 1024u;
 constexpr long kDefaultTimeoutMs = 15000;
 constexpr long kLargestTimeoutSeconds = 2147483;  // seconds x 1000 stays a 32-bit int
 constexpr long kStallSeconds = 60;
+constexpr long kPhasesPerTransfer = 4;
 constexpr long kMaxRedirects = 10;
 
 // The automatic cookie store of FetchViaInternetApi: one libcurl share for the process,
@@ -72,10 +81,24 @@ struct Transfer {
   std::string body;
   std::string headers;
   bool tooLarge = false;
-  // When a byte last went out or came in (see OnProgress).
+  // Set once a connection is ready and the request is about to go out (see OnRequestReady);
+  // until then the connect time-out bounds the transfer, afterwards the stall limit.
+  bool connected = false;
+  // When the current phase began: the request going out, or a byte last going out or
+  // coming in (see OnProgress).
   std::chrono::steady_clock::time_point lastActivity = std::chrono::steady_clock::now();
   curl_off_t uploaded = 0;
 };
+
+// libcurl's pre-request callback: a connection (after a redirect, a new one) is ready and
+// the request goes out now. The send and receive phases are counted from here, so the time
+// the connect took is not taken from them.
+int OnRequestReady(void* user, char*, char*, int, int) {
+  auto* transfer = static_cast<Transfer*>(user);
+  transfer->connected = true;
+  transfer->lastActivity = std::chrono::steady_clock::now();
+  return CURL_PREREQFUNC_OK;
+}
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
   auto* transfer = static_cast<Transfer*>(user);
@@ -101,9 +124,10 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
   return bytes;
 }
 
-// The receive (and send) time-out of the request object: the transfer ends once no byte has
-// gone out or come in for the limit, however long the whole page takes on a slow line.
-// libcurl calls this at least once a second while the transfer waits.
+// The send and receive time-outs of the request object: once the request goes out, the
+// transfer ends when no byte has gone out or come in for the limit (the first byte of the
+// reply included). libcurl calls this at least once a second while the transfer waits; a
+// slow line that keeps delivering is bounded by the whole-transfer deadline instead.
 struct StallLimit {
   Transfer* transfer;
   std::chrono::milliseconds limit;
@@ -112,6 +136,7 @@ struct StallLimit {
 int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploadedNow) {
   auto* stall = static_cast<StallLimit*>(user);
   const auto now = std::chrono::steady_clock::now();
+  if (!stall->transfer->connected) return 0;  // still connecting: the connect time-out holds
   if (uploadedNow != stall->transfer->uploaded) {
     stall->transfer->uploaded = uploadedNow;
     stall->transfer->lastActivity = now;
@@ -124,8 +149,6 @@ void SetCommonOptions(CURL* easy, Transfer& transfer) {
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(easy, CURLOPT_PROXY, "");  // direct access, never a proxy
   curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-  curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 0L);
-  curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
   curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
@@ -134,6 +157,16 @@ void SetCommonOptions(CURL* easy, Transfer& transfer) {
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
   curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, OnHeader);
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
+  curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, OnRequestReady);
+  curl_easy_setopt(easy, CURLOPT_PREREQDATA, &transfer);
+}
+
+// The deadline for the whole transfer, redirects included.
+void SetDeadline(CURL* easy, std::chrono::milliseconds deadline) {
+  const long ms = deadline.count() < 1          ? 1L
+                  : deadline.count() > LONG_MAX ? LONG_MAX
+                                                : static_cast<long>(deadline.count());
+  curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, ms);
 }
 
 // The header lines of the text, in order, empty lines left out.
@@ -144,7 +177,8 @@ std::vector<std::string> HeaderLines(const std::string& headers) {
   return lines;
 }
 
-// Runs the transfer and collects its outcome; body and head stay empty on any failure.
+// Runs the transfer and collects its outcome. What arrived is kept, whatever ended the
+// transfer, except a body over the size limit, which is dropped whole.
 FetchResult Perform(CURL* easy, Transfer& transfer) {
   FetchResult result;
   result.curlCode = static_cast<int>(curl_easy_perform(easy));
@@ -153,7 +187,7 @@ FetchResult Perform(CURL* easy, Transfer& transfer) {
   const char* last = nullptr;
   if (curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &last) == CURLE_OK && last != nullptr)
     result.finalAddress = last;
-  if (result.Ok()) {
+  if (!result.tooLarge) {
     result.body = std::move(transfer.body);
     result.replyHeaders = std::move(transfer.headers);
   }
@@ -176,6 +210,23 @@ void InitHttp() {
     }
     g_cookieShare = shared;
   });
+}
+
+std::string SendableAddress(std::string_view address) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string sendable;
+  sendable.reserve(address.size());
+  for (const char c : address) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte >= 0x7F) {
+      sendable += '%';
+      sendable += kHex[byte >> 4];
+      sendable += kHex[byte & 0x0F];
+    } else {
+      sendable += c;
+    }
+  }
+  return sendable;
 }
 
 SplitAddress SplitUrl(const std::string& address) {
@@ -293,10 +344,15 @@ FetchResult FetchViaRequestObjectResult(const std::string& address, int timeoutS
     failed.curlCode = static_cast<int>(CURLE_FAILED_INIT);
     return failed;
   }
+  const std::string sendable = SendableAddress(address);
   Transfer transfer;
   SetCommonOptions(easy.get(), transfer);
-  curl_easy_setopt(easy.get(), CURLOPT_URL, address.c_str());
+  curl_easy_setopt(easy.get(), CURLOPT_URL, sendable.c_str());
   curl_easy_setopt(easy.get(), CURLOPT_HTTPGET, 1L);
+  // The request object accepts an untrusted authority, a wrong host name and an outdated
+  // certificate.
+  curl_easy_setopt(easy.get(), CURLOPT_SSL_VERIFYPEER, 0L);
+  curl_easy_setopt(easy.get(), CURLOPT_SSL_VERIFYHOST, 0L);
   // A store for this request alone: cookies set along a redirect chain go with it.
   curl_easy_setopt(easy.get(), CURLOPT_COOKIEFILE, "");
 
@@ -306,13 +362,17 @@ FetchResult FetchViaRequestObjectResult(const std::string& address, int timeoutS
     curl_easy_setopt(easy.get(), CURLOPT_CONNECTTIMEOUT, kStallSeconds);
     curl_easy_setopt(easy.get(), CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(easy.get(), CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+    SetDeadline(easy.get(), kWholeTransferDeadline);
   } else {
     long ms = kDefaultTimeoutMs;
     if (timeoutSeconds >= 1) {
       ms = std::min<long>(timeoutSeconds, kLargestTimeoutSeconds) * 1000L;
     }
-    // T for name resolution and connect together, then T for every wait on the server.
-    curl_easy_setopt(easy.get(), CURLOPT_CONNECTTIMEOUT_MS, ms);
+    // The four phases, each with its own T: name resolution and connect (TLS handshake
+    // included) share one clock of 2 x T; from the moment the request goes out, T for the
+    // send and T for every wait on the reply. The whole transfer ends after 4 x T.
+    curl_easy_setopt(easy.get(), CURLOPT_CONNECTTIMEOUT_MS, 2 * ms);
+    SetDeadline(easy.get(), std::chrono::milliseconds(kPhasesPerTransfer * ms));
     stall.limit = std::chrono::milliseconds(ms);
     curl_easy_setopt(easy.get(), CURLOPT_XFERINFOFUNCTION, OnProgress);
     curl_easy_setopt(easy.get(), CURLOPT_XFERINFODATA, &stall);
@@ -323,7 +383,7 @@ FetchResult FetchViaRequestObjectResult(const std::string& address, int timeoutS
   // sets nothing.
   std::vector<std::string> lines;
   for (const std::string& line :
-       HeaderLines(CompleteRequestHeaders({}, address, /*withUserAgent=*/true))) {
+       HeaderLines(CompleteRequestHeaders({}, sendable, /*withUserAgent=*/true))) {
     const int colon = FindText(line, ":");
     if (colon == -1) continue;
     const std::string name = TrimSpaces(LeftText(line, colon - 1));
@@ -341,17 +401,18 @@ FetchResult FetchViaRequestObjectResult(const std::string& address, int timeoutS
 std::string FetchViaInternetApi(const std::string& address, HttpMethod method,
                                 const std::string& body, std::string* cookies, std::string* headers,
                                 std::string* replyHeaders, std::string* replyCookies) {
-  FetchResult result =
-      FetchViaInternetApiResult(address, method, body, cookies, headers, replyCookies);
+  FetchResult result = FetchViaInternetApiResult(address, method, body, cookies, headers,
+                                                 replyCookies);
   if (replyHeaders != nullptr) *replyHeaders = std::move(result.replyHeaders);
   return std::move(result.body);
 }
 
-FetchResult FetchViaInternetApiResult(const std::string& address, HttpMethod method,
+FetchResult FetchViaInternetApiResult(const std::string& givenAddress, HttpMethod method,
                                       const std::string& body, std::string* cookies,
                                       std::string* headers, std::string* replyCookies,
                                       long totalTimeoutMs) {
   InitHttp();
+  const std::string address = SendableAddress(givenAddress);
   std::string headerText = headers != nullptr ? *headers : std::string();
 
   // The agent: the caller's User-Agent line when it has one, else the fixed agent.
@@ -387,7 +448,12 @@ FetchResult FetchViaInternetApiResult(const std::string& address, HttpMethod met
     curl_easy_setopt(easy.get(), CURLOPT_CONNECTTIMEOUT, kStallSeconds);
     curl_easy_setopt(easy.get(), CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(easy.get(), CURLOPT_LOW_SPEED_TIME, kStallSeconds);
-    if (totalTimeoutMs > 0) curl_easy_setopt(easy.get(), CURLOPT_TIMEOUT_MS, totalTimeoutMs);
+    SetDeadline(easy.get(), totalTimeoutMs > 0 ? std::chrono::milliseconds(totalTimeoutMs)
+                                               : kWholeTransferDeadline);
+    // The certificate is verified against the system's CA store, the host name too
+    // (libcurl's defaults, stated here so that no change elsewhere can loosen them).
+    curl_easy_setopt(easy.get(), CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(easy.get(), CURLOPT_SSL_VERIFYHOST, 2L);
     if (cookies == nullptr && g_cookieShare->share != nullptr) {
       curl_easy_setopt(easy.get(), CURLOPT_SHARE, g_cookieShare->share);
       curl_easy_setopt(easy.get(), CURLOPT_COOKIEFILE, "");

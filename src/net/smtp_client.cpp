@@ -30,26 +30,6 @@ std::string HeaderValue(std::string_view value) {
   return out;
 }
 
-// The subject as RFC 2047 encoded words, each at most 45 bytes of text so that a word stays
-// within 75 characters; a double-byte character is never split between two words.
-std::string EncodedSubject(std::string_view subject) {
-  if (subject.empty()) return {};
-  std::string out;
-  size_t start = 0;
-  while (start < subject.size()) {
-    size_t end = start;
-    while (end < subject.size()) {
-      const size_t width = static_cast<unsigned char>(subject[end]) >= 0x80 ? 2 : 1;
-      if (end + width - start > 45) break;
-      end = std::min(end + width, subject.size());
-    }
-    if (!out.empty()) out += "\r\n ";
-    out += "=?GB2312?B?" + Base64Encode(subject.substr(start, end - start)) + "?=";
-    start = end;
-  }
-  return out;
-}
-
 std::string DateHeader() {
   static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
   static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -114,21 +94,27 @@ CurlRequest OpenSession(const SmtpEndpoint& endpoint, const SmtpLogin& login) {
   InitHttp();
   CurlRequest curl;
   if (!curl) return curl;
-  const std::string url = "smtp://" + endpoint.host + ":" + std::to_string(endpoint.port);
+  const std::string url = std::string(endpoint.implicitTls ? "smtps://" : "smtp://") +
+                          endpoint.host + ":" + std::to_string(endpoint.port);
   CURL* h = curl.get();
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
   curl_easy_setopt(h, CURLOPT_USERNAME, login.user.c_str());
   curl_easy_setopt(h, CURLOPT_PASSWORD, login.password.c_str());
-  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, endpoint.connectTimeoutMs);
-  curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, endpoint.totalTimeoutMs);
-  // libcurl waits for the reply to the closing QUIT outside the total time-out (two minutes
-  // by default); no single reply may take longer than the whole session is allowed.
-  curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT,
-                   std::max(1L, (endpoint.totalTimeoutMs + 999) / 1000));
-  // STARTTLS whenever the server offers it; a server without it is used as it is.
-  curl_easy_setopt(h, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
-  curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
-  curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L);
+  // libcurl waits for the reply to the closing QUIT outside the transfer's time-out (two
+  // minutes by default), also after a transfer that timed out. So the session's time is
+  // split: a quarter (at least a second, in whole seconds) for any single reply, the QUIT's
+  // included, the rest for the transfer; together they stay within the session time-out.
+  const long replySeconds = std::max(1L, endpoint.totalTimeoutMs / 4000);
+  const long transferMs = std::max(1L, endpoint.totalTimeoutMs - replySeconds * 1000);
+  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, std::min(endpoint.connectTimeoutMs, transferMs));
+  curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, transferMs);
+  curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, replySeconds);
+  // TLS or nothing: STARTTLS must succeed before the login (a server that does not offer
+  // it ends the session before AUTH), and the certificate and host name must verify
+  // against the system's CA store.
+  curl_easy_setopt(h, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
+  curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
   // One session per mail: QUIT and close as soon as the transfer is done.
   curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
@@ -136,7 +122,54 @@ CurlRequest OpenSession(const SmtpEndpoint& endpoint, const SmtpLogin& login) {
   return curl;
 }
 
+// A failed session's result: the code, its text and whether a connection was made.
+SmtpResult SessionFailed(CURL* h, CURLcode code) {
+  curl_off_t connectMicros = 0;
+  curl_easy_getinfo(h, CURLINFO_CONNECT_TIME_T, &connectMicros);
+  return SmtpResult::Failed(code, curl_easy_strerror(code), connectMicros > 0);
+}
+
 }  // namespace
+
+SmtpFailure SmtpResult::Failure() const {
+  if (Ok()) return SmtpFailure::kNone;
+  if (!connected) return SmtpFailure::kUnreachable;
+  switch (curlCode) {
+    case CURLE_USE_SSL_FAILED:
+    case CURLE_SSL_CONNECT_ERROR:
+      return SmtpFailure::kNoTls;
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+      return SmtpFailure::kBadCertificate;
+    default:
+      return SmtpFailure::kOther;
+  }
+}
+
+std::string EncodedSubject(std::string_view subject) {
+  // "=?GBK?B?" + base64 + "?=": 42 bytes of text make 56 base64 characters, a word of 66.
+  constexpr std::size_t kWordBytes = 42;
+  if (subject.empty()) return {};
+  std::string out;
+  std::size_t start = 0;
+  while (start < subject.size()) {
+    std::size_t end = start;
+    while (end < subject.size()) {
+      const auto byte = static_cast<unsigned char>(subject[end]);
+      const std::size_t width = byte >= 0x81 && byte <= 0xFE ? 2 : 1;
+      const std::size_t next = std::min(end + width, subject.size());
+      if (next - start > kWordBytes) break;
+      end = next;
+    }
+    if (!out.empty()) out += "\r\n ";
+    out += "=?GBK?B?" + Base64Encode(subject.substr(start, end - start)) + "?=";
+    start = end;
+  }
+  return out;
+}
 
 std::string ComposeMail(const std::string& from, const std::string& to, const std::string& subject,
                         const std::string& body) {
@@ -147,7 +180,7 @@ std::string ComposeMail(const std::string& from, const std::string& to, const st
   mail += "Subject: " + EncodedSubject(HeaderValue(subject)) + "\r\n";
   mail += "Message-ID: " + MessageId(from) + "\r\n";
   mail += "MIME-Version: 1.0\r\n";
-  mail += "Content-Type: text/plain; charset=GB2312\r\n";
+  mail += "Content-Type: text/plain; charset=GBK\r\n";
   mail += "Content-Transfer-Encoding: base64\r\n";
   mail += "\r\n";
   const std::string encoded = Base64Encode(body);
@@ -171,7 +204,7 @@ SmtpResult CheckSmtpLogin(const SmtpEndpoint& endpoint, const SmtpLogin& login) 
   curl_easy_setopt(curl.get(), CURLOPT_DEBUGDATA, &authenticated);
   curl_easy_setopt(curl.get(), CURLOPT_VERBOSE, 1L);
   const CURLcode code = curl_easy_perform(curl.get());
-  if (code != CURLE_OK) return SmtpResult::Failed(code, curl_easy_strerror(code));
+  if (code != CURLE_OK) return SessionFailed(curl.get(), code);
   if (!authenticated) return SmtpResult::Failed(CURLE_OK, "no login accepted");
   return {};
 }
@@ -201,7 +234,7 @@ SmtpResult SendSmtpMailResult(const SmtpEndpoint& endpoint, const SmtpLogin& log
   curl_easy_setopt(h, CURLOPT_READDATA, &upload);
   curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(message.size()));
   const CURLcode code = curl_easy_perform(h);
-  if (code != CURLE_OK) return SmtpResult::Failed(code, curl_easy_strerror(code));
+  if (code != CURLE_OK) return SessionFailed(h, code);
   return {};
 }
 

@@ -65,12 +65,19 @@ void AlertLedger::Add(const std::string& key) {
   Notify(version, text);
 }
 
-bool AlertLedger::Claim(const std::string& key) {
+bool AlertLedger::Claim(const std::string& key) { return Claim(key, Generation()); }
+
+std::uint64_t AlertLedger::Generation() const {
+  std::lock_guard lock(mutex_);
+  return generation_;
+}
+
+bool AlertLedger::Claim(const std::string& key, std::uint64_t generation) {
   std::uint64_t version;
   std::string text;
   {
     std::lock_guard lock(mutex_);
-    if (ContainsLocked(key)) return false;
+    if (generation != generation_ || ContainsLocked(key)) return false;
     AppendLocked(key);
     version = version_;
     text = text_;
@@ -101,7 +108,16 @@ void AlertLedger::Sweep() {
   }
 }
 
-void AlertLedger::Clear() { SetText(std::string()); }
+void AlertLedger::Clear() {
+  std::uint64_t version;
+  {
+    std::lock_guard lock(mutex_);
+    text_.clear();
+    ++generation_;
+    version = ++version_;
+  }
+  Notify(version, std::string());
+}
 
 std::string AlertLedger::Text() const {
   std::lock_guard lock(mutex_);

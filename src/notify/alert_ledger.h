@@ -25,6 +25,12 @@ class AlertLedger {
   void Add(const std::string& key);
   // Contains then Add as one atomic step: true when the key was free and is now taken.
   bool Claim(const std::string& key);
+  // The number of Clears so far. A worker reads it when it begins and claims with it.
+  std::uint64_t Generation() const;
+  // Claim, but only while the ledger has not been cleared since `generation` was read: the
+  // stop that clears the ledger also ends every claim of the workers begun before it, so none
+  // of them takes a key into the next run.
+  bool Claim(const std::string& key, std::uint64_t generation);
   // Removes every line longer than 10 bytes whose expiry (the number after its last "|"; 0
   // when missing) is at or before now. A line is removed with every copy of it followed by
   // CR LF, so a last line without CR LF stays until Clear.
@@ -44,7 +50,8 @@ class AlertLedger {
 
   mutable std::mutex mutex_;
   std::string text_;
-  std::uint64_t version_ = 0;  // counts changes; guarded by mutex_
+  std::uint64_t version_ = 0;     // counts changes; guarded by mutex_
+  std::uint64_t generation_ = 0;  // counts Clears; guarded by mutex_
 
   std::mutex listenerMutex_;  // serialises listener calls; never held together with mutex_
   Listener listener_;

@@ -11,9 +11,17 @@ namespace korvelin {
 
 class Settings;
 
+// Where the mail goes. The session always runs over TLS: STARTTLS on `port`; when that port
+// cannot be reached, STARTTLS on `submissionPort`, then TLS from the start on
+// `implicitTlsPort`.
 struct MailServer {
   std::string host = "smtp.qq.com";
   int port = 25;
+  int submissionPort = 587;
+  int implicitTlsPort = 465;
+  // Bounds each operation as a whole: the wait for the connection (another operation may
+  // hold it), the login check and the send.
+  long operationTimeoutMs = 30000;
 };
 
 class MailNotifier {

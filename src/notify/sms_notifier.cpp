@@ -169,6 +169,12 @@ std::string UnescapeText(std::string_view text) {
   return Utf8ToAnsi(Utf16ToUtf8(decoded));
 }
 
+std::string SmsReplyLogText(std::string_view reply) {
+  std::string decoded = UnescapeText(TextBetween(reply, kTextMemberStart, kTextMemberEnd));
+  if (decoded.empty()) decoded = UnescapeText(reply);
+  return decoded;
+}
+
 SmsNotifier::SmsNotifier(std::shared_ptr<ActivityLog> log, SmsGateway gateway)
     : log_(std::move(log)), gateway_(std::move(gateway)) {}
 
@@ -179,12 +185,14 @@ void SmsNotifier::Send(const std::string& phone) {
   // Own (empty) cookie jar: each notice is a request of its own.
   std::string cookies;
   std::string headers;
-  const std::string reply = BytesToText(
-      FetchViaInternetApi(gateway_.endpoint, HttpMethod::Post, form, &cookies, &headers));
+  // The gateway's certificate is verified: an impostor gets neither the number nor the key.
+  const std::string reply =
+      BytesToText(FetchViaInternetApiResult(gateway_.endpoint, HttpMethod::Post, form, &cookies,
+                                            &headers, nullptr,
+                                            static_cast<long>(gateway_.deadline.count()))
+                      .body);
 
-  std::string decoded = UnescapeText(TextBetween(reply, kTextMemberStart, kTextMemberEnd));
-  if (decoded.empty()) decoded = UnescapeText(reply);
-  log_->Append(NowMillisText() + decoded + "\r\n");
+  log_->Append(NowMillisText() + SmsReplyLogText(reply) + "\r\n");
 }
 
 }  // namespace korvelin

@@ -126,6 +126,13 @@ start_namespace_env() {
     echo "127.0.0.1 ${hosts[*]}"
   } >"$work/hosts"
   mount --bind "$work/hosts" /etc/hosts || { fail "private hosts file"; exit 1; }
+  # The program verifies the mail server's and the SMS gateway's certificates against the
+  # system's CA bundle: inside the namespace that bundle is the tests' own authority, whose
+  # server certificate the fakes serve (--pki).
+  mkdir -p "$work/pki"
+  "$tests_dir/make_test_pki" "$work/pki" || { fail "test certificates"; exit 1; }
+  mount --bind "$work/pki/ca.pem" /etc/ssl/certs/ca-certificates.crt ||
+    { fail "private CA bundle"; exit 1; }
   unset DBUS_SESSION_BUS_ADDRESS SESSION_MANAGER WAYLAND_DISPLAY
   export XDG_RUNTIME_DIR=$work/runtime HOME=$work/home LANG=C.UTF-8 LC_ALL=C.UTF-8
   export QT_QPA_PLATFORM=xcb
@@ -392,6 +399,9 @@ case_first_start() {
     same_bytes "$dir/$list_name" "$work/expected_default.txt"
   [[ -e "$dir/$list_name" ]] || say "#  folder holds: $(ls -A "$dir" | tr '\n' ' ')"
   expect "first start: the tray icon is embedded in the system tray" wait_for 5 tray_has_icon
+  # The mail password lives in memory: the process writes no core file.
+  expect "first start: the program's core file limit is 0" \
+    grep -Eq '^Max core file size +0 +0 ' "/proc/$app_pid/limits"
 
   # Pictures of both tab pages for the README: page 0 as it starts, then page 1.
   screenshot "$wid" "$out_dir/screenshot-monitor.png"
@@ -600,8 +610,10 @@ case_alert_mail() {
   # 爱他美1 (target 60) at 54,99 and 爱他美2 (target 38) at 12,00: both at or below target.
   start_fake fake_marketplace "ready" --port 80 --tls-port 0 --log "$log" \
     --price B00D8V0972=54,99 --price B00D8V092W=12,00 || { stop_fakes; return; }
-  start_fake fake_smtp "listening" --port 25 --log "$mails" || { stop_fakes; return; }
-  start_fake fake_gateway "listening" --port 443 --tls --log "$sms" || { stop_fakes; return; }
+  start_fake fake_smtp "listening" --port 25 --starttls --pki "$work/pki" --log "$mails" ||
+    { stop_fakes; return; }
+  start_fake fake_gateway "listening" --port 443 --tls --pki "$work/pki" --log "$sms" ||
+    { stop_fakes; return; }
   start_app "$dir" alert
   main_window "alerts" || { stop_fakes; return; }
   settle
@@ -643,6 +655,8 @@ case_alert_mail() {
   pass "alerts: both rows are checked at least 5 times"
   expect "alerts: exactly one alert mail per product" \
     test "$(grep -c '^=== message' "$mails")" == 2
+  expect "alerts: every mail went over TLS (STARTTLS, the certificate verified)" bash -c '
+    (( $(grep -c "^tls: yes$" "$0") == 2 && $(grep -c "^tls: no$" "$0") == 0 ))' "$mails"
   expect "alerts: each mail goes from the sender to the recipient" bash -c '
     (( $(grep -Ec "^from: <?alice@qq.com>?$" "$0") == 2 &&
        $(grep -Ec "^to: <?bob@qq.com>?$" "$0") == 2 &&

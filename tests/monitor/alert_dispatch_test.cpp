@@ -188,6 +188,18 @@ TEST(DispatchAlerts, StopDuringTheDispatchDisablesTheChannelsNotYetReached) {
   }
 }
 
+// A stop empties the ledger before it sets MonitoringStopped; a dispatch that passes its
+// channel test in between claims no key into the emptied ledger.
+TEST(DispatchAlerts, NoClaimAfterTheStopEmptiedTheLedger) {
+  TestEngine engine = MakeTestEngine(kHost);
+  TickOnly(engine, {Tick::OpenPage, Tick::Sound, Tick::Sms, Tick::MailAlerts});
+  engine.desktop->onOpen = [&] { engine.ledger().Clear(); };  // MonitoringStopped still 0
+  DispatchAlerts(engine.context, Ansi("奶粉"), "B01", engine.marketplace("德国"));
+  EXPECT_EQ(engine.ledger().Text(), "");
+  EXPECT_EQ(engine.desktop->Calls("open").size(), 1u);
+  EXPECT_TRUE(engine.desktop->Calls("play").empty());
+}
+
 TEST(DispatchAlerts, StoppedBeforehandRunsNoKeyedChannel) {
   TestEngine engine = MakeTestEngine(kHost);
   TickOnly(engine, {Tick::OpenPage, Tick::Sound, Tick::Sms, Tick::MailAlerts});

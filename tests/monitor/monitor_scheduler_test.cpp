@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <optional>
 #include <string>
@@ -196,15 +197,84 @@ TEST(MonitorSchedulerThreaded, AtMost256ChecksRunAtOnce) {
   hanging.Close();
   ASSERT_TRUE(engine.WaitUntilIdle(std::chrono::seconds(60)));
   // Every started check logged its three entries (no price: the connection was reset, the
-  // product page refused; then the cause).
-  engine.log->WaitForEntries(3u * MonitorScheduler::kMaxRunningChecks, std::chrono::seconds(10));
-  EXPECT_EQ(engine.log->Entries().size(), 3u * MonitorScheduler::kMaxRunningChecks);
+  // product page refused; then the cause), and each of the two ticks one bound entry with
+  // the rows it left.
+  const std::size_t expectedEntries = 3u * MonitorScheduler::kMaxRunningChecks + 2u;
+  engine.log->WaitForEntries(expectedEntries, std::chrono::seconds(10));
+  const std::vector<std::string> entries = engine.log->Entries();
+  EXPECT_EQ(entries.size(), expectedEntries);
+  EXPECT_EQ(std::count(entries.begin(), entries.end(), std::string()), 0);
+  std::vector<std::string> boundEntries;
+  for (const std::string& entry : entries) {
+    if (entry.find(Ansi("上限")) != std::string::npos) boundEntries.push_back(WithoutStamp(entry));
+  }
+  const std::vector<std::string> expectedBound = {
+      Ansi("\r\n当前监控数已达上限256，还有44个产品留到下次检查\r\n\r\n"),
+      Ansi("\r\n当前监控数已达上限256，还有300个产品留到下次检查\r\n\r\n")};
+  EXPECT_EQ(boundEntries, expectedBound);
 
   // With the checks over, a new tick starts checks again (the port now refuses at once, so
   // checks may end while the tick still runs and all 300 rows may get one).
   scheduler.MonitoringTick();
   EXPECT_GE(StartedByLastTick(scheduler), MonitorScheduler::kMaxRunningChecks);
   ASSERT_TRUE(engine.WaitUntilIdle(std::chrono::seconds(60)));
+}
+
+// With the bound full, the rows after it are not starved: the next tick begins with the first
+// row the last one left, goes on to the end and round to the rows before it; a row that went
+// away in between hands its turn to the next ticked row.
+TEST(MonitorSchedulerThreaded, ATickGoesOnWhereTheBoundStoppedTheLastOne) {
+  LoopbackPageServer server([](const std::string&) { return PricePage("EUR 1,00"); });
+  server.Hold();
+  TestEngine engine = MakeTestEngine(server.HostPort());
+  Sequence sequence;
+  RecordingControls controls(sequence);
+  MonitorScheduler scheduler(engine.context, controls);
+  constexpr int kRows = 300;
+  constexpr int kBound = MonitorScheduler::kMaxRunningChecks;
+  for (int i = 0; i < kRows; ++i) {
+    engine.products().Append(TestRow("产品", std::to_string(i).c_str(), "0", "德国"));
+  }
+  // Codes of the requests that arrived from index `from` on, in arrival order of the ticks.
+  const auto codesFrom = [&](std::size_t from) {
+    std::vector<int> codes;
+    const std::vector<std::string> paths = server.Paths();
+    for (std::size_t i = from; i < paths.size(); ++i) {
+      codes.push_back(std::stoi(paths[i].substr(paths[i].rfind('/') + 1)));
+    }
+    std::sort(codes.begin(), codes.end());
+    return codes;
+  };
+  const auto range = [](int first, int last) {  // first..last inclusive, sorted
+    std::vector<int> codes;
+    for (int i = first; i <= last; ++i) codes.push_back(i);
+    return codes;
+  };
+  const auto runTick = [&](std::size_t requestsBefore) {
+    scheduler.MonitoringTick();
+    EXPECT_EQ(StartedByLastTick(scheduler), kBound);
+    EXPECT_TRUE(server.WaitForRequests(requestsBefore + kBound, std::chrono::seconds(30)));
+    server.Release();
+    EXPECT_TRUE(engine.WaitUntilIdle(std::chrono::seconds(60)));
+    server.Hold();
+  };
+
+  runTick(0);
+  EXPECT_EQ(codesFrom(0), range(0, 255));
+
+  // Rows 256..299, then round to 0..211.
+  runTick(kBound);
+  std::vector<int> expected = range(0, 211);
+  for (int code : range(256, 299)) expected.push_back(code);
+  EXPECT_EQ(codesFrom(kBound), expected);
+
+  // The row to begin with (212) is gone: the tick begins with 213 and ends with 168.
+  ASSERT_TRUE(engine.products().RemoveAt(212));
+  runTick(2 * kBound);
+  expected = range(0, 168);
+  for (int code : range(213, 299)) expected.push_back(code);
+  EXPECT_EQ(codesFrom(2 * kBound), expected);
+  server.Release();
 }
 
 }  // namespace

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdio>
+#include <future>
 #include <map>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -13,6 +17,7 @@
 #include "monitor/engine_test_context.h"
 #include "support/fake_marketplace.h"
 #include "support/loopback_page_server.h"
+#include "support/loopback_server.h"
 #include "support/temp_folder.h"
 
 namespace korvelin {
@@ -270,6 +275,51 @@ TEST(CheckRow, TimeoutTickBoundsASlowPage) {
   EXPECT_EQ(engine.products().RowById(id)->currentPrice, "");
 }
 
+// A marketplace that sends the page at once but never ends it (a space every half second):
+// with "超时" ticked (T = 1 s) the check ends at the whole-transfer deadline of 4 x T and reads
+// the price from what arrived.
+TEST(CheckRowThreaded, ATricklingPageEndsAtTheDeadlineWithThePriceThatArrived) {
+  auto server = std::make_unique<testing::LoopbackServer>([](testing::Connection& c) {
+    std::string line;
+    while (c.ReadLine(line) && !line.empty()) {
+    }
+    if (!c.Write("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + PricePage("EUR 5,00"))) return;
+    while (!c.Stopping() && !c.PeerClosed()) {
+      c.ReadSome(500);
+      if (!c.Write(" ")) return;
+    }
+  });
+  TestEngine engine = MakeTestEngine("127.0.0.1:" + std::to_string(server->Port()));
+  engine.settings().SetTicked(Tick::Timeout, true);
+  engine.settings().SetText(Edit::Timeout, "1");
+  const ProductEntry row = TestRow("奶粉", "B01", "60", "德国");
+  const RowId id = engine.products().Append(row);
+
+  std::future<void> check = std::async(std::launch::async, [&] { CheckRow(engine.context, id); });
+  if (check.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+    ADD_FAILURE() << "the check had not ended after 10 s";
+    server.reset();  // ends the transfer
+  }
+  check.get();
+  const std::vector<std::string> entries = engine.log->Entries();
+  ASSERT_GE(entries.size(), 1u);
+  const long long elapsed = CheckEntryElapsed(entries[0], row.name, "5.00");
+  std::printf("trickling page, T=1 s: the check ended after %lld ms with its price\n", elapsed);
+  EXPECT_GE(elapsed, 3900);
+  EXPECT_LE(elapsed, 5000);
+  EXPECT_EQ(engine.products().RowById(id)->currentPrice, "5.00");
+}
+
+// A code with a space and a control byte still makes its request, percent-encoded.
+TEST(CheckRow, ACodeWithASpaceIsRequestedEncoded) {
+  LoopbackPageServer server(PagesHandler({{"/product-reviews/B0%201%09", PricePage("EUR 7,00")}}));
+  TestEngine engine = MakeTestEngine(server.HostPort());
+  const RowId id = engine.products().Append(TestRow("奶粉", "B0 1\t", "60", "德国"));
+  CheckRow(engine.context, id);
+  EXPECT_EQ(server.Paths(), std::vector<std::string>{"/product-reviews/B0%201%09"});
+  EXPECT_EQ(engine.products().RowById(id)->currentPrice, "7.00");
+}
+
 TEST(CheckRow, TimeoutTickStillReadsAPromptPage) {
   LoopbackPageServer server(PagesHandler({{"/product-reviews/B01", PricePage("EUR 70,00")}}));
   TestEngine engine = MakeTestEngine(server.HostPort());
@@ -360,6 +410,74 @@ TEST(CheckRowThreaded, ARowDeletedDuringTheFetchGetsNoWriteAndNoOtherRowIsTouche
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_GE(CheckEntryElapsed(entries[0], Ansi("第二"), "50.00"), 0);
   EXPECT_EQ(engine.context->RunningCheckCount.load(), 0);
+}
+
+// Two checks of one row overlap and the older one ends last: the row keeps what the newer
+// one wrote. The older check still logs what it found.
+TEST(CheckRowThreaded, AnOlderCheckEndingLastDoesNotOverwriteTheNewerPrice) {
+  std::promise<void> releaseFirst;
+  std::shared_future<void> firstReleased = releaseFirst.get_future().share();
+  std::atomic<int> requests{0};
+  LoopbackPageServer server([&](const std::string&) {
+    if (requests.fetch_add(1) == 0) {
+      firstReleased.wait();
+      return PricePage("EUR 20,00");
+    }
+    return PricePage("EUR 10,00");
+  });
+  TestEngine engine = MakeTestEngine(server.HostPort());
+  const RowId id = engine.products().Append(TestRow("奶粉", "B01", "15", "德国"));
+
+  std::thread older([&] { CheckRow(engine.context, id); });
+  ASSERT_TRUE(server.WaitForRequests(1, std::chrono::seconds(10)));
+  CheckRow(engine.context, id);  // the newer check, ending first
+  EXPECT_EQ(engine.products().RowById(id)->currentPrice, "10.00");
+  EXPECT_EQ(engine.products().RowById(id)->dropMark, Ansi("√"));
+  releaseFirst.set_value();
+  older.join();
+
+  EXPECT_EQ(engine.products().RowById(id)->currentPrice, "10.00");
+  EXPECT_EQ(engine.products().RowById(id)->dropMark, Ansi("√"));
+  const std::vector<std::string> entries = engine.log->Entries();
+  ASSERT_EQ(entries.size(), 3u);  // newer: check entry and 降价了; older: check entry
+  EXPECT_GE(CheckEntryElapsed(entries[2], Ansi("奶粉"), "20.00"), 0);
+
+  // Checks that do not overlap write in turn.
+  CheckRow(engine.context, id);
+  EXPECT_EQ(engine.products().RowById(id)->currentPrice, "10.00");
+  server.SetHandler([](const std::string&) { return PricePage("EUR 30,00"); });
+  CheckRow(engine.context, id);
+  EXPECT_EQ(engine.products().RowById(id)->currentPrice, "30.00");
+  EXPECT_EQ(engine.products().RowById(id)->dropMark, "");
+}
+
+// A check that began before a stop claims no ledger key, even when monitoring was started
+// again by the time it reaches its alerts: the key would hold the next run's alert back.
+TEST(CheckRowThreaded, ACheckBegunBeforeAStopClaimsNoKeyAfterIt) {
+  LoopbackPageServer server(PagesHandler({{"/product-reviews/B01", PricePage("EUR 50,00")}}));
+  server.Hold();
+  TestEngine engine = MakeTestEngine(server.HostPort());
+  engine.settings().SetTicked(Tick::OpenPage, true);
+  engine.settings().SetTicked(Tick::Sound, true);
+  const RowId id = engine.products().Append(TestRow("奶粉", "B01", "60", "德国"));
+
+  std::thread check([&] { CheckRow(engine.context, id); });
+  ASSERT_TRUE(server.WaitForRequests(1, std::chrono::seconds(10)));
+  engine.ledger().Clear();  // stop (the ledger emptied) ...
+  engine.context->MonitoringStopped = 1;
+  engine.context->MonitoringStopped = 0;  // ... and start again
+  server.Release();
+  check.join();
+
+  EXPECT_EQ(engine.products().RowById(id)->dropMark, Ansi("√"));
+  EXPECT_EQ(engine.ledger().Text(), "");
+  EXPECT_TRUE(engine.desktop->Calls("open").empty());
+  EXPECT_TRUE(engine.desktop->Calls("play").empty());
+
+  // A check begun after the start claims as usual.
+  CheckRow(engine.context, id);
+  EXPECT_EQ(engine.desktop->Calls("open").size(), 1u);
+  EXPECT_NE(engine.ledger().Text(), "");
 }
 
 TEST(CheckRow, ARowGoneBeforeTheStartIsNotChecked) {

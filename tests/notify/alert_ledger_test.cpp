@@ -76,6 +76,23 @@ TEST(AlertLedger, ClaimTakesAFreeKeyOnce) {
             2 * (13 + 2) + Ansi("user_短信|").size() + Ansi("奶粉_报警|").size());
 }
 
+// A claim made with the generation read before a Clear is refused and adds nothing; the
+// generation moves with Clear only.
+TEST(AlertLedger, ClaimOfAnEarlierGenerationIsRefused) {
+  AlertLedger ledger;
+  const std::uint64_t before = ledger.Generation();
+  EXPECT_TRUE(ledger.Claim(Ansi("奶粉_报警|"), before));
+  ledger.SetText(Ansi("x_报警|1\r\n"));
+  ledger.Sweep();
+  EXPECT_EQ(ledger.Generation(), before);
+  ledger.Clear();
+  EXPECT_EQ(ledger.Generation(), before + 1);
+  EXPECT_FALSE(ledger.Claim(Ansi("user_短信|"), before));
+  EXPECT_EQ(ledger.Text(), "");
+  EXPECT_TRUE(ledger.Claim(Ansi("user_短信|"), before + 1));
+  EXPECT_TRUE(ledger.Contains(Ansi("user_短信|")));
+}
+
 TEST(AlertLedgerThreaded, ClaimIsOneAtomicStep) {
   for (int round = 0; round < 20; ++round) {
     AlertLedger ledger;

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <future>
 #include <memory>
 #include <optional>
@@ -217,7 +219,7 @@ TEST_F(MailNotifierTest, SendTestMailsThroughTheOpenConnection) {
       std::regex(
           "产品：测试产品\r\n时间：\\d{4}年[^\r\n]+\r\n链接：http://www\\.amazon\\.de/gp/aw/d/")))
       << body;
-  EXPECT_EQ(testing::MailHeader(m.data, "Content-Type"), "text/plain; charset=GB2312");
+  EXPECT_EQ(testing::MailHeader(m.data, "Content-Type"), "text/plain; charset=GBK");
   EXPECT_EQ(testing::MailHeader(m.data, "Content-Transfer-Encoding"), "base64");
   EXPECT_EQ(testing::MailHeader(m.data, "From"), "<user@qq.com>");
   EXPECT_EQ(testing::MailHeader(m.data, "To"), "<to@qq.com>");
@@ -227,7 +229,7 @@ TEST_F(MailNotifierTest, SendTestMailsThroughTheOpenConnection) {
   EXPECT_TRUE(std::regex_match(testing::MailHeader(m.data, "Message-ID"),
                                std::regex("<[^@<>]+@qq\\.com>")));
   EXPECT_TRUE(std::regex_match(testing::MailHeader(m.data, "Subject"),
-                               std::regex("=\\?GB2312\\?B\\?[A-Za-z0-9+/=]+\\?=")));
+                               std::regex("=\\?GBK\\?B\\?[A-Za-z0-9+/=]+\\?=")));
 }
 
 TEST_F(MailNotifierTest, SenderChangedAfterConnect) {
@@ -433,6 +435,120 @@ TEST_F(MailNotifierTest, ConcurrentAlertsNeverInterleave) {
     EXPECT_EQ(literals[i + 1], kConnected);
     EXPECT_EQ(literals[i + 2], kSent);
   }
+}
+
+// ------------------------------------------------------------------ TLS only, bounded
+
+// STARTTLS on the mail port; when that port cannot be reached, STARTTLS on the submission
+// port, then TLS from the start. A reachable port decides, even when it fails.
+TEST_F(MailNotifierTest, ThePortsAreTriedInOrderWhenOneCannotBeReached) {
+  testing::FakeSmtp submission;
+  testing::FakeSmtpOptions implicitOptions;
+  implicitOptions.implicitTls = true;
+  testing::FakeSmtp implicitTls(implicitOptions);
+  testing::FakeSmtpOptions plainOptions;
+  plainOptions.offerStartTls = false;
+  testing::FakeSmtp plain(plainOptions);
+  struct Case {
+    const char* name;
+    int port;
+    int submissionPort;
+    const testing::FakeSmtp* expected;  // the server that gets the login; null: none
+  };
+  const Case cases[] = {
+      {"25 closed: 587", ClosedPort(), submission.Port(), &submission},
+      {"25 and 587 closed: 465", ClosedPort(), ClosedPort(), &implicitTls},
+      {"25 without STARTTLS: no other port", plain.Port(), submission.Port(), nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::size_t before[] = {submission.Logins().size(), implicitTls.Logins().size()};
+    auto caseLog = std::make_shared<MemoryLog>();
+    MailServer server{"127.0.0.1", c.port, c.submissionPort, implicitTls.Port()};
+    MailNotifier notifier(settings, caseLog, desktop, controls, kTestLinkSite, server);
+    notifier.Connect();
+    notifier.SendAlert("s", "b", "to@qq.com");
+    const std::size_t after[] = {submission.Logins().size(), implicitTls.Logins().size()};
+    if (c.expected == nullptr) {
+      EXPECT_EQ(after[0], before[0]);
+      EXPECT_EQ(after[1], before[1]);
+      EXPECT_TRUE(plain.Logins().empty());
+      EXPECT_EQ(Literals(caseLog->Entries()).back(), kSendFailed);
+    } else {
+      EXPECT_EQ(
+          Literals(caseLog->Entries()),
+          (std::vector<std::string>{kConnecting, kConnected, kConnecting, kConnected, kSent}));
+      const bool onSubmission = c.expected == &submission;
+      EXPECT_EQ(after[0] - before[0], onSubmission ? 3u : 0u);  // two checks and the send
+      EXPECT_EQ(after[1] - before[1], onSubmission ? 0u : 3u);
+      for (const auto& login : c.expected->Logins()) EXPECT_TRUE(login.tls);
+    }
+  }
+}
+
+// A login check refused for the server's security fails with the designed texts and one
+// entry that names the cause; no AUTH went out.
+TEST_F(MailNotifierTest, ALoginOverUnverifiedTlsIsNeverTriedAndTheCauseIsLogged) {
+  struct Case {
+    const char* name;
+    bool offerStartTls;
+    testing::TlsIdentity identity;
+    const char* cause;
+  };
+  const Case cases[] = {
+      {"no STARTTLS", false, testing::TlsIdentity::kTrusted, "\r\n邮件服务器不支持加密连接\r\n"},
+      {"unknown authority", true, testing::TlsIdentity::kUntrusted, "\r\n邮件服务器证书无效\r\n"},
+      {"another host", true, testing::TlsIdentity::kWrongHost, "\r\n邮件服务器证书无效\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::FakeSmtpOptions options;
+    options.offerStartTls = c.offerStartTls;
+    options.identity = c.identity;
+    testing::FakeSmtp smtp(options);
+    auto caseLog = std::make_shared<MemoryLog>();
+    auto caseDesktop = std::make_shared<RecordingDesktop>();
+    auto caseControls = std::make_shared<RecordingMailControls>();
+    MailNotifier notifier(settings, caseLog, caseDesktop, caseControls, kTestLinkSite,
+                          MailServer{"127.0.0.1", smtp.Port()});
+    notifier.Connect();
+    EXPECT_EQ(Literals(caseLog->Entries()),
+              (std::vector<std::string>{kConnecting, c.cause, kConnectFailed}));
+    EXPECT_EQ(caseDesktop->Messages(), (std::vector<std::string>{"信息：连接邮箱失败！"}));
+    EXPECT_EQ(caseControls->Calls(),
+              (std::vector<std::string>{"connect 连接中 off", "alerts off", "connect 连 接 on"}));
+    EXPECT_TRUE(smtp.Logins().empty());
+    for (const auto& command : smtp.Commands()) EXPECT_NE(command.line.rfind("AUTH", 0), 0u);
+  }
+}
+
+// Three alerts at once behind a server that stalls after the login: the operation's
+// time-out bounds each alert, the wait for the connection included; the ones that cannot
+// have it in time log the send failure.
+TEST_F(MailNotifierTest, ThreeAlertsBehindAStalledServerEachEndWithinTheTimeOut) {
+  testing::FakeSmtpOptions options;
+  options.stallAt = "MAIL";
+  testing::FakeSmtp smtp(options);
+  MailServer server{"127.0.0.1", smtp.Port()};
+  server.operationTimeoutMs = 2000;
+  MailNotifier notifier(settings, log, desktop, controls, kTestLinkSite, server);
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<std::future<double>> alerts;
+  for (int i = 0; i < 3; ++i) {
+    alerts.push_back(std::async(std::launch::async, [&] {
+      notifier.SendAlert("s", "b", "to@qq.com");
+      return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }));
+  }
+  for (std::future<double>& alert : alerts) {
+    const double seconds = alert.get();
+    std::printf("stalled mail server, three alerts, time-out 2 s: one ended after %.2f s\n",
+                seconds);
+    EXPECT_LE(seconds, 3.2);
+  }
+  const std::vector<std::string> literals = Literals(log->Entries());
+  EXPECT_EQ(std::count(literals.begin(), literals.end(), kSendFailed), 3);
+  EXPECT_EQ(std::count(literals.begin(), literals.end(), kSent), 0);
 }
 
 }  // namespace

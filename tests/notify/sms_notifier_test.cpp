@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -151,6 +153,47 @@ TEST(SmsSendUnreachable, LogsTheTimeDigitsOnly) {
   const auto entries = log->Entries();
   ASSERT_EQ(entries.size(), 1u);
   ExpectSmsEntry(entries[0], "");
+}
+
+// A gateway whose certificate is of an unknown authority or for another host gets nothing:
+// the TLS handshake fails before the request goes out, and the log holds the time only.
+TEST(SmsSendHttps, AnImpostorGatewayReceivesNothing) {
+  for (const testing::TlsIdentity identity :
+       {testing::TlsIdentity::kUntrusted, testing::TlsIdentity::kWrongHost}) {
+    SCOPED_TRACE(static_cast<int>(identity));
+    testing::FakeGateway gateway(R"({"success":true})", 0, true, identity);
+    auto log = std::make_shared<MemoryLog>();
+    SmsNotifier(log, SmsGateway{gateway.Endpoint(), "secret-key"}).Send("13800138000");
+    EXPECT_TRUE(gateway.Requests().empty());
+    const auto entries = log->Entries();
+    ASSERT_EQ(entries.size(), 1u);
+    ExpectSmsEntry(entries[0], "");
+  }
+}
+
+// A gateway that reads the request and never answers holds the send no longer than the
+// deadline (120 s in the program, 2 s here).
+TEST(SmsSendStalled, EndsAtTheDeadline) {
+  testing::LoopbackServer gateway([](testing::Connection& c) {
+    std::string line;
+    while (c.ReadLine(line) && !line.empty()) {
+    }
+    while (!c.Stopping() && !c.PeerClosed()) c.ReadSome(200);
+  });
+  auto log = std::make_shared<MemoryLog>();
+  const SmsGateway stalled{"http://127.0.0.1:" + std::to_string(gateway.Port()) + "/text", "k",
+                           std::chrono::seconds(2)};
+  const auto start = std::chrono::steady_clock::now();
+  SmsNotifier(log, stalled).Send("5551234567");
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf("stalled SMS gateway, deadline 2 s: Send returned after %.2f s\n", seconds);
+  EXPECT_GE(seconds, 1.9);
+  EXPECT_LE(seconds, 3.0);
+  const auto entries = log->Entries();
+  ASSERT_EQ(entries.size(), 1u);
+  ExpectSmsEntry(entries[0], "");
+  EXPECT_EQ(DefaultSmsGateway().deadline, std::chrono::seconds(120));
 }
 
 }  // namespace

@@ -54,9 +54,9 @@ std::map<std::string, std::string> ParseForm(const std::string& body) {
   return fields;
 }
 
-FakeGateway::FakeGateway(std::string replyBody, int port, bool tls)
+FakeGateway::FakeGateway(std::string replyBody, int port, bool tls, TlsIdentity identity)
     : tls_(tls), reply_(std::move(replyBody)) {
-  server_ = std::make_unique<LoopbackServer>([this](Connection& c) { Serve(c); }, port);
+  server_ = std::make_unique<LoopbackServer>([this](Connection& c) { Serve(c); }, port, identity);
 }
 
 FakeGateway::~FakeGateway() { server_->Stop(); }

@@ -1,5 +1,5 @@
-// A fake SMS gateway on loopback: an HTTP/1.1 server (or HTTPS with the self-signed test
-// certificate) that records each request's method, path, headers and body and answers with
+// A fake SMS gateway on loopback: an HTTP/1.1 server (or HTTPS with a test certificate,
+// support/test_pki.h) that records each request's method, path, headers and body and answers with
 // a fixed reply body (Textbelt-style JSON).
 #pragma once
 
@@ -28,7 +28,7 @@ class FakeGateway {
  public:
   explicit FakeGateway(
       std::string replyBody = R"({"success":true,"textId":"1","quotaRemaining":2})", int port = 0,
-      bool tls = false);
+      bool tls = false, TlsIdentity identity = TlsIdentity::kTrusted);
   ~FakeGateway();
 
   bool Ok() const { return server_->Ok(); }

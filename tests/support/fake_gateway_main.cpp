@@ -1,5 +1,5 @@
 // The fake SMS gateway as a program for the end-to-end run:
-//   fake_gateway --port N --log FILE [--reply TEXT] [--tls]
+//   fake_gateway --port N --log FILE [--reply TEXT] [--tls] [--pki DIR]
 // Serves HTTPS with the self-signed test certificate when --tls is given (the real gateway
 // is an https endpoint). Answers every request with the reply text (default: a Textbelt-style
 // success reply) and appends each request to the log file, flushed at once: request line, headers,
@@ -18,14 +18,13 @@ int main(int argc, char** argv) {
   std::string reply = R"({"success":true,"textId":"1","quotaRemaining":2})";
   bool tls = false;
   const std::vector<FakeOption> options = {
-      FakeOption::Number("--port", port),
-      FakeOption::Text("--log", logPath),
-      FakeOption::Text("--reply", reply),
+      FakeOption::Number("--port", port), FakeOption::Text("--log", logPath),
+      FakeOption::Pki("fake_gateway"),    FakeOption::Text("--reply", reply),
       FakeOption::Flag("--tls", tls),
   };
   if (!korvelin::testing::ReadFakeOptions(
           argc, argv, "fake_gateway",
-          "usage: fake_gateway --port N --log FILE [--reply TEXT] [--tls]", options)) {
+          "usage: fake_gateway --port N --log FILE [--reply TEXT] [--tls] [--pki DIR]", options)) {
     return 2;
   }
   if (logPath.empty()) {

@@ -80,9 +80,10 @@ std::string PricePage(std::string_view marker, std::string_view priceText) {
   return page;
 }
 
-FakeMarketplace::FakeMarketplace(int port, int tlsPort) {
+FakeMarketplace::FakeMarketplace(int port, int tlsPort, TlsIdentity tlsIdentity) {
   plain_ = std::make_unique<LoopbackServer>([this](Connection& c) { Serve(c, false); }, port);
-  secure_ = std::make_unique<LoopbackServer>([this](Connection& c) { Serve(c, true); }, tlsPort);
+  secure_ = std::make_unique<LoopbackServer>([this](Connection& c) { Serve(c, true); }, tlsPort,
+                                             tlsIdentity);
 }
 
 FakeMarketplace::~FakeMarketplace() {
@@ -155,18 +156,50 @@ bool FakeMarketplace::ServeOne(Connection& c, bool tls) {
   const std::string host = request.Header("Host");
   bool keepAlive = Lower(request.Header("Connection")) != "close";
 
+  // Set by /trickle/ and /cut/ below.
+  long trickleMs = 0;
+  long cutAfter = -1;
   auto reply = [&](int status, const std::string& extraHeaders, const std::string& body) {
-    std::string out = "HTTP/1.1 " + std::to_string(status) + " " + Reason(status) + "\r\n" +
-                      "Content-Type: text/html; charset=utf-8\r\n" +
-                      "Content-Length: " + std::to_string(body.size()) + "\r\n" + extraHeaders +
-                      (keepAlive ? "" : "Connection: close\r\n") + "\r\n";
+    const std::string statusLine = "HTTP/1.1 " + std::to_string(status) + " " + Reason(status) +
+                                   "\r\n" + "Content-Type: text/html; charset=utf-8\r\n";
+    if (trickleMs > 0 && !head) {
+      // The head at once, then the body a byte at a time and after it spaces, without end:
+      // a line that never stalls and never finishes.
+      if (!c.Write(statusLine + extraHeaders + "Connection: close\r\n\r\n")) return false;
+      for (std::size_t i = 0; !c.Stopping(); ++i) {
+        c.ReadSome(static_cast<int>(trickleMs));  // the gap; ends early when the peer goes
+        if (c.PeerClosed() || !c.Write(i < body.size() ? body.substr(i, 1) : " ")) break;
+      }
+      return false;
+    }
+    std::string out = statusLine + "Content-Length: " + std::to_string(body.size()) + "\r\n" +
+                      extraHeaders + (keepAlive ? "" : "Connection: close\r\n") + "\r\n";
+    if (cutAfter >= 0 && !head) {
+      // The full length announced, the first bytes sent, then the connection closed.
+      c.Write(out + body.substr(0, static_cast<std::size_t>(cutAfter)));
+      c.Close();
+      return false;
+    }
     if (!head) out += body;
     return c.Write(out) && keepAlive;
   };
 
-  // /slow/MS/REST: wait, then serve REST. The wait ends early when the client goes away
-  // or the server stops.
-  while (StartsWith(path, "/slow/")) {
+  // Modifiers in front of a path, any number of them:
+  //   /slow/MS/REST     wait, then serve REST (the wait ends early when the client goes
+  //                     away or the server stops);
+  //   /trickle/MS/REST  serve REST's body one byte every MS ms, then spaces, without end;
+  //   /cut/N/REST       announce REST's full length, send N bytes of its body and close.
+  for (;;) {
+    if (StartsWith(path, "/trickle/") || StartsWith(path, "/cut/")) {
+      const bool trickle = StartsWith(path, "/trickle/");
+      const std::size_t start = trickle ? 9 : 5;
+      const std::size_t slash = path.find('/', start);
+      const long value = std::strtol(path.c_str() + start, nullptr, 10);
+      (trickle ? trickleMs : cutAfter) = value;
+      path = slash == std::string::npos ? "/" : path.substr(slash);
+      continue;
+    }
+    if (!StartsWith(path, "/slow/")) break;
     std::size_t slash = path.find('/', 6);
     long ms = std::strtol(path.c_str() + 6, nullptr, 10);
     path = slash == std::string::npos ? "/" : path.substr(slash);

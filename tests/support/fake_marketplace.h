@@ -10,6 +10,9 @@
 //   /redirect-https/REST    302 to https://HOST:TLSPORT/REST (HOST from the Host header)
 //   /redirect/REST          302 to /REST on the same port
 //   /slow/MS/REST           waits MS milliseconds before answering as for /REST
+//   /trickle/MS/REST        the head of /REST at once, then its body one byte every MS
+//                           milliseconds and after it spaces, without end (no length)
+//   /cut/N/REST             /REST's head with its full length, N bytes of its body, close
 //   /reset                  reads the request, then resets the connection (RST)
 //   /endless                200 with a body that never ends (until the client goes away)
 //   /bytes/N                200 with a body of N bytes ("x")
@@ -59,8 +62,9 @@ using RecordedRequest = HttpRequest;
 
 class FakeMarketplace {
  public:
-  // port / tlsPort 0: any free port.
-  explicit FakeMarketplace(int port = 0, int tlsPort = 0);
+  // port / tlsPort 0: any free port. The TLS port serves the given test identity.
+  explicit FakeMarketplace(int port = 0, int tlsPort = 0,
+                           TlsIdentity tlsIdentity = TlsIdentity::kTrusted);
   ~FakeMarketplace();
 
   bool Ok() const;

@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
       FakeOption::Number("--port", port),
       FakeOption::Number("--tls-port", tlsPort),
       FakeOption::Text("--log", logPath),
+      FakeOption::Pki("fake_marketplace"),
       {"--price", true,
        [&](const char* v) {
          const char* eq = std::strchr(v, '=');
@@ -52,7 +53,7 @@ int main(int argc, char** argv) {
   };
   if (!korvelin::testing::ReadFakeOptions(
           argc, argv, "fake_marketplace",
-          "usage: fake_marketplace --port N --tls-port N [--log FILE] [--price CODE=TEXT ...] "
+          "usage: fake_marketplace --port N --tls-port N [--log FILE] [--pki DIR] [--price CODE=TEXT ...] "
           "[--product-page CODE=FILE ...]",
           options)) {
     return 2;

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <iostream>
 
+#include "support/test_pki.h"
+
 namespace korvelin::testing {
 
 FakeOption FakeOption::Number(const char* name, int& target) {
@@ -24,6 +26,14 @@ FakeOption FakeOption::Flag(const char* name, bool& target) {
   return {name, false, [&target](const char*) {
             target = true;
             return true;
+          }};
+}
+
+FakeOption FakeOption::Pki(const char* program) {
+  return {"--pki", true, [program](const char* directory) {
+            if (UseTestPki(directory)) return true;
+            std::cerr << program << ": no test certificates in " << directory << "\n";
+            return false;
           }};
 }
 

@@ -24,6 +24,9 @@ struct FakeOption {
   static FakeOption Number(const char* name, int& target);
   static FakeOption Text(const char* name, std::string& target);
   static FakeOption Flag(const char* name, bool& target);
+  // "--pki DIR": serve TLS with the certificate make_test_pki wrote into DIR (so that the
+  // end-to-end run, which trusts DIR/ca.pem, verifies it).
+  static FakeOption Pki(const char* program);
 };
 
 // Applies argv's options in order. An unknown option or one without its value is reported

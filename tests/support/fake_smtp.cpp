@@ -109,7 +109,8 @@ std::string DecodeMailBody(const std::string& data) {
 }
 
 FakeSmtp::FakeSmtp(FakeSmtpOptions options, int port) : options_(std::move(options)) {
-  server_ = std::make_unique<LoopbackServer>([this](Connection& c) { Session(c); }, port);
+  server_ = std::make_unique<LoopbackServer>([this](Connection& c) { Session(c); }, port,
+                                             options_.identity);
 }
 
 FakeSmtp::~FakeSmtp() { server_->Stop(); }
@@ -139,12 +140,36 @@ void FakeSmtp::SetOnMessage(std::function<void(const SmtpMessage&)> onMessage) {
   onMessage_ = std::move(onMessage);
 }
 
-void FakeSmtp::Session(Connection& c) {
-  if (options_.silent) {
-    // Hold the connection open without a word until the client gives up.
-    while (!c.Stopping() && !c.PeerClosed()) c.ReadSome(200);
-    return;
+int FakeSmtp::Stalled() const {
+  std::lock_guard lock(mutex_);
+  return stalled_;
+}
+
+int FakeSmtp::ClosedWhileStalled() const {
+  std::lock_guard lock(mutex_);
+  return closedWhileStalled_;
+}
+
+// Holds the connection open without a word until the client gives up (or 60 s pass).
+void FakeSmtp::Hold(Connection& c) {
+  {
+    std::lock_guard lock(mutex_);
+    ++stalled_;
   }
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReadTimeoutMs);
+  while (!c.Stopping() && !c.PeerClosed() && std::chrono::steady_clock::now() < giveUp) {
+    c.ReadSome(200);
+  }
+  if (c.PeerClosed()) {
+    std::lock_guard lock(mutex_);
+    ++closedWhileStalled_;
+  }
+}
+
+void FakeSmtp::Session(Connection& c) {
+  if (options_.implicitTls && !c.StartTls()) return;
+  const std::string stallAt = Upper(options_.stallAt);
+  if (options_.silent || stallAt == "GREETING") return Hold(c);
   auto readLine = [&](std::string& line) {
     if (!c.ReadLine(line, kReadTimeoutMs)) return false;
     std::lock_guard lock(mutex_);
@@ -162,6 +187,7 @@ void FakeSmtp::Session(Connection& c) {
     const std::string verb = Upper(line.substr(0, space));
     const std::string argument =
         space == std::string::npos ? std::string() : line.substr(space + 1);
+    if (!stallAt.empty() && verb == stallAt) return Hold(c);
 
     if (verb == "EHLO") {
       std::vector<std::string> lines = {"fake.smtp greets you", "SIZE 10485760", "8BITMIME"};
@@ -179,7 +205,9 @@ void FakeSmtp::Session(Connection& c) {
         if (!c.Write("502 5.5.1 STARTTLS not offered\r\n")) return;
         continue;
       }
-      if (!c.Write("220 2.0.0 Ready to start TLS\r\n") || !c.StartTls()) return;
+      if (!c.Write("220 2.0.0 Ready to start TLS\r\n")) return;
+      if (stallAt == "TLS") return Hold(c);
+      if (!c.StartTls()) return;
       // A new session begins under TLS: nothing said before counts.
       loginUser.clear();
       envelope = {};
@@ -261,6 +289,7 @@ void FakeSmtp::Session(Connection& c) {
         if (raw.starts_with("..")) raw.erase(0, 1);
         data += raw;
       }
+      if (stallAt == "END") return Hold(c);
       envelope.data = std::move(data);
       envelope.loginUser = loginUser;
       envelope.tls = c.IsTls();

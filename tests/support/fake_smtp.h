@@ -15,7 +15,11 @@
 namespace korvelin::testing {
 
 struct FakeSmtpOptions {
-  bool offerStartTls = false;
+  // STARTTLS offered in the EHLO reply (and carried out with `identity`).
+  bool offerStartTls = true;
+  // TLS from the first byte (as on port 465); the greeting comes under TLS.
+  bool implicitTls = false;
+  TlsIdentity identity = TlsIdentity::kTrusted;
   std::string authMechanisms = "PLAIN LOGIN";
   // Decides a login; the default accepts any credentials.
   std::function<bool(const std::string& user, const std::string& password)> accept;
@@ -23,6 +27,11 @@ struct FakeSmtpOptions {
   bool silent = false;
   // Never answers QUIT: holds the connection until the client closes it (or 60 s pass).
   bool ignoreQuit = false;
+  // Falls silent at one step of the dialogue and holds the connection until the client
+  // closes it (or 60 s pass): "greeting" (no greeting), a command verb ("EHLO", "STARTTLS",
+  // "AUTH", "MAIL", "RCPT", "DATA": that command gets no reply), "TLS" (STARTTLS is answered,
+  // the handshake never) or "END" (the mail's final dot gets no reply).
+  std::string stallAt;
 };
 
 struct SmtpCommand {
@@ -56,6 +65,10 @@ class FakeSmtp {
   int AcceptedCount() const { return server_->AcceptedCount(); }
   // With ignoreQuit: the sessions whose client closed the line while its QUIT went unanswered.
   int ClosedAtUnansweredQuit() const;
+  // With stallAt: the sessions that reached the stall, and those whose client then closed
+  // the line.
+  int Stalled() const;
+  int ClosedWhileStalled() const;
 
   std::vector<SmtpCommand> Commands() const;
   std::vector<SmtpLoginAttempt> Logins() const;
@@ -65,6 +78,7 @@ class FakeSmtp {
 
  private:
   void Session(Connection& connection);
+  void Hold(Connection& connection);
 
   FakeSmtpOptions options_;
   mutable std::mutex mutex_;
@@ -72,6 +86,8 @@ class FakeSmtp {
   std::vector<SmtpLoginAttempt> logins_;
   std::vector<SmtpMessage> messages_;
   int closedAtUnansweredQuit_ = 0;
+  int stalled_ = 0;
+  int closedWhileStalled_ = 0;
   std::function<void(const SmtpMessage&)> onMessage_;
   std::unique_ptr<LoopbackServer> server_;  // last: stopped first
 };

@@ -1,5 +1,5 @@
 // The fake SMTP server as a program for the end-to-end run:
-//   fake_smtp --port N --log FILE [--refuse] [--starttls]
+//   fake_smtp --port N --log FILE [--refuse] [--starttls] [--pki DIR]
 // Accepts any login unless --refuse is given (then every login is refused). Each accepted
 // mail is appended to the log file, flushed at once: envelope, decoded subject and body
 // (UTF-8) and the raw data. Runs until SIGTERM or SIGINT.
@@ -20,12 +20,13 @@ int main(int argc, char** argv) {
   const std::vector<FakeOption> options = {
       FakeOption::Number("--port", port),
       FakeOption::Text("--log", logPath),
+      FakeOption::Pki("fake_smtp"),
       FakeOption::Flag("--refuse", refuse),
       FakeOption::Flag("--starttls", startTls),
   };
   if (!korvelin::testing::ReadFakeOptions(
-          argc, argv, "fake_smtp", "usage: fake_smtp --port N --log FILE [--refuse] [--starttls]",
-          options)) {
+          argc, argv, "fake_smtp",
+          "usage: fake_smtp --port N --log FILE [--refuse] [--starttls] [--pki DIR]", options)) {
     return 2;
   }
   if (logPath.empty()) {

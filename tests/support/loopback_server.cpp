@@ -17,52 +17,12 @@
 #include <chrono>
 #include <utility>
 
+#include "support/test_pki.h"
+
 namespace korvelin::testing {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-struct SslCtxDeleter {
-  void operator()(SSL_CTX* ctx) const { SSL_CTX_free(ctx); }
-};
-
-// A self-signed EC P-256 certificate with CN=localhost, made in memory.
-SSL_CTX* MakeServerContext() {
-  EVP_PKEY* key = EVP_EC_gen("P-256");
-  if (key == nullptr) return nullptr;
-  X509* cert = X509_new();
-  SSL_CTX* ctx = nullptr;
-  if (cert != nullptr) {
-    X509_set_version(cert, 2);
-    ASN1_INTEGER_set(X509_get_serialNumber(cert), 1);
-    X509_gmtime_adj(X509_getm_notBefore(cert), -3600);
-    X509_gmtime_adj(X509_getm_notAfter(cert), 365L * 24 * 3600);
-    X509_set_pubkey(cert, key);
-    X509_NAME* name = X509_get_subject_name(cert);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
-                               reinterpret_cast<const unsigned char*>("localhost"), -1, -1, 0);
-    X509_set_issuer_name(cert, name);
-    if (X509_sign(cert, key, EVP_sha256()) > 0) {
-      ctx = SSL_CTX_new(TLS_server_method());
-      if (ctx != nullptr &&
-          (SSL_CTX_use_certificate(ctx, cert) != 1 || SSL_CTX_use_PrivateKey(ctx, key) != 1)) {
-        SSL_CTX_free(ctx);
-        ctx = nullptr;
-      }
-    }
-    X509_free(cert);
-  }
-  EVP_PKEY_free(key);
-  return ctx;
-}
-
-// One context for the whole process; the certificate is made on first use.
-SSL_CTX* ServerContext() {
-  static std::once_flag once;
-  static std::unique_ptr<SSL_CTX, SslCtxDeleter> ctx;
-  std::call_once(once, [] { ctx.reset(MakeServerContext()); });
-  return ctx.get();
-}
 
 int RemainingMs(Clock::time_point deadline) {
   auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
@@ -199,7 +159,7 @@ bool Connection::Write(std::string_view bytes) {
 
 bool Connection::StartTls() {
   if (fd_ < 0 || ssl_ != nullptr) return false;
-  SSL_CTX* ctx = ServerContext();
+  SSL_CTX* ctx = TestServerContext(server_->identity_);
   if (ctx == nullptr) return false;
   buffer_.clear();
   ssl_ = SSL_new(ctx);
@@ -254,7 +214,8 @@ void Connection::Release() {
 // ---------------------------------------------------------------------------------------
 // LoopbackServer
 
-LoopbackServer::LoopbackServer(Handler handler, int port) : handler_(std::move(handler)) {
+LoopbackServer::LoopbackServer(Handler handler, int port, TlsIdentity identity)
+    : handler_(std::move(handler)), identity_(identity) {
   signal(SIGPIPE, SIG_IGN);
   if (pipe2(wakePipe_, O_CLOEXEC) != 0) return;
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

@@ -14,8 +14,9 @@
 // `Connection::Stopping()` is true.
 //
 // `Connection::StartTls()` turns a plain connection into a server-side TLS connection (for
-// an HTTPS port or for STARTTLS). The certificate is a self-signed EC P-256 certificate with
-// CN=localhost, made in memory once per process; nothing is read from disk.
+// an HTTPS port or for STARTTLS). The certificate is the server's TlsIdentity from
+// support/test_pki.h: by default one signed by the tests' own certificate authority for
+// every host the tests use, made in memory once per process.
 //
 // The server ignores SIGPIPE for the process (a client that goes away makes a write fail
 // instead of ending the test program).
@@ -31,6 +32,8 @@
 #include <string>
 #include <string_view>
 #include <thread>
+
+#include "support/test_pki.h"
 
 typedef struct ssl_st SSL;
 
@@ -100,7 +103,8 @@ class LoopbackServer {
 
   // Listens on 127.0.0.1:port (0 = any free port). When the port cannot be bound,
   // Ok() is false and Port() is 0.
-  explicit LoopbackServer(Handler handler, int port = 0);
+  explicit LoopbackServer(Handler handler, int port = 0,
+                          TlsIdentity identity = TlsIdentity::kTrusted);
   ~LoopbackServer();
   LoopbackServer(const LoopbackServer&) = delete;
   LoopbackServer& operator=(const LoopbackServer&) = delete;
@@ -127,6 +131,7 @@ class LoopbackServer {
   int WakeFd() const { return wakePipe_[0]; }
 
   Handler handler_;
+  const TlsIdentity identity_;
   int listenFd_ = -1;
   int port_ = 0;
   int wakePipe_[2] = {-1, -1};

@@ -111,29 +111,45 @@ TEST(LoopbackServer, ResetGivesThePeerAnRst) {
   EXPECT_EQ(error, ECONNRESET);
 }
 
-TEST(LoopbackServer, StartTlsServesHttpsWithTheInMemoryCertificate) {
-  LoopbackServer server([](Connection& c) {
-    if (!c.StartTls()) return;
-    std::string line;
-    while (c.ReadLine(line) && !line.empty()) {
-    }
-    c.Write("HTTP/1.1 200 OK\r\nContent-Length: 6\r\nConnection: close\r\n\r\nsecret");
-  });
-  CURL* curl = curl_easy_init();
-  std::string body;
-  std::string url = "https://127.0.0.1:" + std::to_string(server.Port()) + "/";
-  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
-  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
-  EXPECT_EQ(curl_easy_perform(curl), CURLE_OK);
-  EXPECT_EQ(body, "secret");
-  // With verification on, the self-signed certificate is refused: it really is TLS.
-  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-  body.clear();
-  EXPECT_NE(curl_easy_perform(curl), CURLE_OK);
-  curl_easy_cleanup(curl);
+// Each test identity serves real TLS; with verification on (against the test authority the
+// test program trusts in its namespace) only the trusted one is accepted.
+TEST(LoopbackServer, StartTlsServesHttpsWithEachTestIdentity) {
+  struct Case {
+    TlsIdentity identity;
+    CURLcode verified;
+  };
+  const Case cases[] = {{TlsIdentity::kTrusted, CURLE_OK},
+                        {TlsIdentity::kUntrusted, CURLE_PEER_FAILED_VERIFICATION},
+                        {TlsIdentity::kWrongHost, CURLE_PEER_FAILED_VERIFICATION}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.identity));
+    LoopbackServer server(
+        [](Connection& connection) {
+          if (!connection.StartTls()) return;
+          std::string line;
+          while (connection.ReadLine(line) && !line.empty()) {
+          }
+          connection.Write(
+              "HTTP/1.1 200 OK\r\nContent-Length: 6\r\nConnection: close\r\n\r\nsecret");
+        },
+        0, c.identity);
+    CURL* curl = curl_easy_init();
+    std::string body;
+    const std::string url = "https://127.0.0.1:" + std::to_string(server.Port()) + "/";
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+    EXPECT_EQ(curl_easy_perform(curl), CURLE_OK);
+    EXPECT_EQ(body, "secret");
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    body.clear();
+    EXPECT_EQ(curl_easy_perform(curl), c.verified);
+    EXPECT_EQ(body, c.verified == CURLE_OK ? "secret" : "");
+    curl_easy_cleanup(curl);
+  }
 }
 
 TEST(LoopbackServer, StopWakesHandlersThatWaitOrWriteForever) {
