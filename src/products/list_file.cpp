@@ -270,6 +270,26 @@ std::string_view ListTextView(std::string_view bytes, std::string& converted) {
   return TrimmedView(text);
 }
 
+// Whether a code page 936 text comes back unchanged through UTF-8, so that it can be
+// written as UTF-8 behind a byte-order mark.
+bool RoundTripsThroughUtf8(std::string_view text) { return Utf8ToAnsi(AnsiToUtf8(text)) == text; }
+
+// Rows read from a code page 936 file keep its bytes. A field may hold bytes that name no
+// code page 936 character (a lead byte without a fitting second byte, an unassigned pair),
+// and when the rows' text as a whole then reads as UTF-8, no saved form could load back to
+// the same rows: written as they are, the next start reads the file as UTF-8; written as
+// UTF-8, those bytes have no form. Such fields take the form the save can write back: every
+// character through Unicode and back (a byte without a character becomes "?").
+void MakeWritableBack(std::vector<ProductEntry>& rows) {
+  const std::string text = EncodeProductList(rows);
+  if (!IsUtf8WithMultibyte(text) || RoundTripsThroughUtf8(text)) return;
+  for (ProductEntry& row : rows) {
+    for (std::string* field : {&row.name, &row.code, &row.targetPrice, &row.country}) {
+      if (!RoundTripsThroughUtf8(*field)) *field = Utf8ToAnsi(AnsiToUtf8(*field));
+    }
+  }
+}
+
 }  // namespace
 
 std::string EncodeProductList(const std::vector<ProductEntry>& rows) {
@@ -304,14 +324,16 @@ std::string ListFileText(std::string_view bytes) {
 
 std::optional<std::vector<ProductEntry>> ParseListFile(std::string_view bytes) {
   std::string converted;
-  return ParseRows(ListTextView(bytes, converted), true);
+  std::optional<std::vector<ProductEntry>> rows = ParseRows(ListTextView(bytes, converted), true);
+  // A UTF-8 file's rows came through Unicode already; a code page 936 file's may not have.
+  if (rows && converted.empty()) MakeWritableBack(*rows);
+  return rows;
 }
 
 std::string ListFileBytes(const std::vector<ProductEntry>& rows) {
   std::string text = EncodeProductList(rows);
   if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark || IsUtf8WithMultibyte(text)) {
-    std::string utf8 = AnsiToUtf8(text);
-    if (Utf8ToAnsi(utf8) == text) return std::string(kByteOrderMark) + utf8;
+    if (RoundTripsThroughUtf8(text)) return std::string(kByteOrderMark) + AnsiToUtf8(text);
   }
   return text;
 }

@@ -267,7 +267,13 @@ INSTANTIATE_TEST_SUITE_P(
         RoundTripCase{"a lead byte before the separator",
                       "nam\xB9-----code----60----" + kGermany + "\n"},
         RoundTripCase{"a last line with a lone lead byte",
-                      kLine19 + "\r\nname----code----60----x\xB9"}),
+                      kLine19 + "\r\nname----code----60----x\xB9"},
+        // The file is code page 936 (the bytes past its fourth field are no UTF-8), but
+        // the rows it leaves read as UTF-8, and the pair 0x9C 0x16 names no character.
+        RoundTripCase{"rows that read as UTF-8 once a field without UTF-8 is dropped",
+                      "aA\x01"
+                      "AIAAAAA\xEF\xBB\x9C\x16"
+                      "AAAAAAAAAAA----AAAAAAAa--%3b--------c--------\x08\xFF\xFF\xFF"}),
     [](const ::testing::TestParamInfo<RoundTripCase>& info) {
       std::string name;
       for (const char* p = info.param.what; *p; ++p)
