@@ -246,9 +246,16 @@ std::optional<std::vector<ProductEntry>> ParseRows(std::string_view text, bool f
     char digits[24];
     const auto written = std::to_chars(digits, digits + sizeof digits, rows.size() + 1);
     // Built in place: `emplace_back()` with no arguments would zero the whole row before
-    // constructing it, and temporary strings would be copied again when moved in.
+    // constructing it, and temporary strings would be copied again when moved in. A compiler
+    // without parenthesised aggregate initialisation (clang before 16) moves a built row in.
+#if defined(__cpp_aggregate_paren_init)
     rows.emplace_back(InPlace{{digits, written.ptr}}, InPlace{name}, InPlace{code}, InPlace{},
                       InPlace{price}, InPlace{country}, InPlace{}, false);
+#else
+    rows.push_back(ProductEntry{std::string(digits, written.ptr), std::string(name),
+                                std::string(code), {}, std::string(price), std::string(country),
+                                {}, false});
+#endif
   }
   return rows;
 }
