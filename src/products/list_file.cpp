@@ -252,9 +252,14 @@ std::optional<std::vector<ProductEntry>> ParseRows(std::string_view text, bool f
     rows.emplace_back(InPlace{{digits, written.ptr}}, InPlace{name}, InPlace{code}, InPlace{},
                       InPlace{price}, InPlace{country}, InPlace{}, false);
 #else
-    rows.push_back(ProductEntry{std::string(digits, written.ptr), std::string(name),
-                                std::string(code), {}, std::string(price), std::string(country),
-                                {}, false});
+    rows.push_back(ProductEntry{std::string(digits, written.ptr),
+                                std::string(name),
+                                std::string(code),
+                                {},
+                                std::string(price),
+                                std::string(country),
+                                {},
+                                false});
 #endif
   }
   return rows;
@@ -281,18 +286,38 @@ std::string_view ListTextView(std::string_view bytes, std::string& converted) {
 // written as UTF-8 behind a byte-order mark.
 bool RoundTripsThroughUtf8(std::string_view text) { return Utf8ToAnsi(AnsiToUtf8(text)) == text; }
 
+// Whether a file of these bytes is read as UTF-8 (ListTextView).
+bool ReadsAsUtf8(std::string_view text) {
+  return text.substr(0, kByteOrderMark.size()) == kByteOrderMark || IsUtf8WithMultibyte(text);
+}
+
+// The field with each character that does not come back through UTF-8 (a lead byte with a
+// second byte that makes no character, an unassigned pair, a lone lead byte) replaced by one
+// "?" per byte: the length and every character boundary stay, so no separator appears or
+// disappears and no line gets shorter.
+std::string WritableBack(std::string_view field) {
+  std::string out(field);
+  for (std::size_t i = 0; i < out.size();) {
+    const auto byte = static_cast<unsigned char>(out[i]);
+    const std::size_t width = byte >= 0x81 && byte <= 0xFE && i + 1 < out.size() ? 2 : 1;
+    if (byte >= 0x80 && !RoundTripsThroughUtf8(std::string_view(out).substr(i, width))) {
+      out.replace(i, width, width, '?');
+    }
+    i += width;
+  }
+  return out;
+}
+
 // Rows read from a code page 936 file keep its bytes. A field may hold bytes that name no
-// code page 936 character (a lead byte without a fitting second byte, an unassigned pair),
-// and when the rows' text as a whole then reads as UTF-8, no saved form could load back to
-// the same rows: written as they are, the next start reads the file as UTF-8; written as
-// UTF-8, those bytes have no form. Such fields take the form the save can write back: every
-// character through Unicode and back (a byte without a character becomes "?").
+// code page 936 character, and when the rows' text as a whole then reads as UTF-8, no saved
+// form could load back to the same rows: written as they are, the next start reads the file
+// as UTF-8; written as UTF-8, those bytes have no form. Such fields take their writable form.
 void MakeWritableBack(std::vector<ProductEntry>& rows) {
   const std::string text = EncodeProductList(rows);
-  if (!IsUtf8WithMultibyte(text) || RoundTripsThroughUtf8(text)) return;
+  if (!ReadsAsUtf8(text) || RoundTripsThroughUtf8(text)) return;
   for (ProductEntry& row : rows) {
     for (std::string* field : {&row.name, &row.code, &row.targetPrice, &row.country}) {
-      if (!RoundTripsThroughUtf8(*field)) *field = Utf8ToAnsi(AnsiToUtf8(*field));
+      if (!RoundTripsThroughUtf8(*field)) *field = WritableBack(*field);
     }
   }
 }
@@ -339,7 +364,7 @@ std::optional<std::vector<ProductEntry>> ParseListFile(std::string_view bytes) {
 
 std::string ListFileBytes(const std::vector<ProductEntry>& rows) {
   std::string text = EncodeProductList(rows);
-  if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark || IsUtf8WithMultibyte(text)) {
+  if (ReadsAsUtf8(text)) {
     if (RoundTripsThroughUtf8(text)) return std::string(kByteOrderMark) + AnsiToUtf8(text);
   }
   return text;

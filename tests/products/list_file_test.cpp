@@ -273,7 +273,12 @@ INSTANTIATE_TEST_SUITE_P(
         RoundTripCase{"rows that read as UTF-8 once a field without UTF-8 is dropped",
                       "aA\x01"
                       "AIAAAAA\xEF\xBB\x9C\x16"
-                      "AAAAAAAAAAA----AAAAAAAa--%3b--------c--------\x08\xFF\xFF\xFF"}),
+                      "AAAAAAAAAAA----AAAAAAAa--%3b--------c--------\x08\xFF\xFF\xFF"},
+        // Code page 936 text that begins with the byte-order mark's bytes, and a country
+        // whose lead byte 0xB9 takes a "-" of the separator as its second byte.
+        RoundTripCase{"a pair that takes a dash in a text that starts like a byte-order mark",
+                      "\xFA\r\n\xEF\xBB\xBF"
+                      "Pre----B00D\x05V08UK----60----\xB5\xC2\xB9----\xB5\xC2\xB9\xFA"}),
     [](const ::testing::TestParamInfo<RoundTripCase>& info) {
       std::string name;
       for (const char* p = info.param.what; *p; ++p)
