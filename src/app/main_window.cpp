@@ -395,8 +395,9 @@ void MainWindow::WatchTray() {
 
 void MainWindow::ShowOwnedDialogs() {
   // A window manager minimises a window's dialogs with it; they come back with it.
-  for (QDialog* dialog : findChildren<QDialog*>(Qt::FindDirectChildrenOnly)) {
-    if (!dialog->isVisible()) continue;
+  for (QObject* child : children()) {
+    auto* dialog = qobject_cast<QDialog*>(child);
+    if (dialog == nullptr || !dialog->isVisible()) continue;
     if (dialog->isMinimized()) dialog->setWindowState(dialog->windowState() & ~Qt::WindowMinimized);
     dialog->raise();
     dialog->activateWindow();
