@@ -126,9 +126,9 @@ start_namespace_env() {
     echo "127.0.0.1 ${hosts[*]}"
   } >"$work/hosts"
   mount --bind "$work/hosts" /etc/hosts || { fail "private hosts file"; exit 1; }
-  # The program verifies the mail server's and the SMS gateway's certificates against the
-  # system's CA bundle: inside the namespace that bundle is the tests' own authority, whose
-  # server certificate the fakes serve (--pki).
+  # The program verifies the certificates of the mail server, the SMS gateway and the
+  # marketplaces' product pages against the system's CA bundle: inside the namespace that
+  # bundle is the tests' own authority, whose server certificate the fakes serve (--pki).
   mkdir -p "$work/pki"
   "$tests_dir/make_test_pki" "$work/pki" || { fail "test certificates"; exit 1; }
   mount --bind "$work/pki/ca.pem" /etc/ssl/certs/ca-certificates.crt ||
@@ -546,7 +546,7 @@ case_monitoring() {
   local dir wid log=$logs/marketplace.log before after
   dir=$(new_folder monitoring)
   : >"$log"
-  start_fake fake_marketplace "ready" --port 80 --tls-port 443 --log "$log" \
+  start_fake fake_marketplace "ready" --port 80 --tls-port 443 --pki "$work/pki" --log "$log" \
     --price B00D8V08UK=99,00 --price B00D8V0972=54,99 --price B00D8V092W=12,00 || return
   local page
   page=$(http_get www.amazon.de /product-reviews/B00D8V0972)
@@ -882,7 +882,7 @@ case_price_history() {
   dir=$(new_folder history)
   db=$dir/价格历史.sqlite
   : >"$log"
-  start_fake fake_marketplace "ready" --port 80 --tls-port 443 --log "$log" \
+  start_fake fake_marketplace "ready" --port 80 --tls-port 443 --pki "$work/pki" --log "$log" \
     --price B00D8V08UK=99,00 --price B00D8V0972=54,99 || return
   # A week of earlier prices of 爱他美1, as earlier runs would have left them: the program
   # goes on writing into the same file.
@@ -975,7 +975,7 @@ case_todays_page() {
   : >"$log"
   # 爱他美Pre's reviews page goes to the sign-in page, its product page is a saved page of
   # amazon.de (EUR 109,00); 爱他美1's product page is a robot check.
-  start_fake fake_marketplace "ready" --port 80 --tls-port 443 --log "$log" \
+  start_fake fake_marketplace "ready" --port 80 --tls-port 443 --pki "$work/pki" --log "$log" \
     --product-page "B00D8V08UK=$pages/de-2015-gastroback-kettle.html.gz" \
     --product-page "B00D8V0972=$pages/br-2026-robot-check.html.gz" || return
   start_app "$dir" today
