@@ -86,13 +86,13 @@ PriceChartWindow::PriceChartWindow(std::shared_ptr<PriceHistory> history, Charte
   auto* top = new QHBoxLayout;
   rangeButtons_ = new QButtonGroup(this);
   rangeButtons_->setExclusive(true);
-  for (const RangeButton& spec : kRanges) {
-    auto* button = new QPushButton(Utf8(spec.caption), this);
-    button->setObjectName(Utf8(spec.name));
+  for (const RangeButton& entry : kRanges) {
+    auto* button = new QPushButton(Utf8(entry.caption), this);
+    button->setObjectName(Utf8(entry.name));
     button->setCheckable(true);
-    button->setChecked(spec.range == range_);
+    button->setChecked(entry.range == range_);
     button->setAutoDefault(false);
-    rangeButtons_->addButton(button, static_cast<int>(spec.range));
+    rangeButtons_->addButton(button, static_cast<int>(entry.range));
     top->addWidget(button);
   }
   connect(rangeButtons_, &QButtonGroup::idClicked, this,
@@ -154,10 +154,10 @@ PriceChartWindow::PriceChartWindow(std::shared_ptr<PriceHistory> history, Charte
     const char* name;
   } labels[] = {
       {&lowestLabel_, "标签最低价"}, {&highestLabel_, "标签最高价"}, {&lastLabel_, "标签最新价"}};
-  for (const auto& spec : labels) {
-    *spec.label = new QLabel(this);
-    (*spec.label)->setObjectName(Utf8(spec.name));
-    bottom->addWidget(*spec.label);
+  for (const auto& entry : labels) {
+    *entry.label = new QLabel(this);
+    (*entry.label)->setObjectName(Utf8(entry.name));
+    bottom->addWidget(*entry.label);
   }
   layout->addLayout(bottom);
 

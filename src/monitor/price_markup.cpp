@@ -202,16 +202,17 @@ std::array<std::size_t, kWholePageMarkerCount> FindWholePageMarkers(std::string_
     return page.substr(at, text.size()) == text && (k < kKindlePrice || StartsCharacter(page, at));
   };
   std::size_t longest = 0;
-  for (const MarkerSpec& spec : kWholePageMarkers) longest = std::max(longest, spec.text.size());
+  for (const MarkerSpec& wholePageMarker : kWholePageMarkers)
+    longest = std::max(longest, wholePageMarker.text.size());
   std::size_t block = 0;
 #if defined(__SSE2__)
   constexpr std::size_t kWidth = 16;
   __m128i firstBytes[kWholePageMarkerCount];
   __m128i secondBytes[kWholePageMarkerCount];
   for (std::size_t k = 0; k < kWholePageMarkerCount; ++k) {
-    const MarkerSpec& spec = kWholePageMarkers[k];
-    firstBytes[k] = _mm_set1_epi8(spec.text[spec.first]);
-    secondBytes[k] = _mm_set1_epi8(spec.text[spec.second]);
+    const MarkerSpec& wholePageMarker = kWholePageMarkers[k];
+    firstBytes[k] = _mm_set1_epi8(wholePageMarker.text[wholePageMarker.first]);
+    secondBytes[k] = _mm_set1_epi8(wholePageMarker.text[wholePageMarker.second]);
   }
   const char* data = page.data();
   // A found marker is no longer looked for: its lane of the test is masked off.
@@ -221,11 +222,11 @@ std::array<std::size_t, kWholePageMarkerCount> FindWholePageMarkers(std::string_
     __m128i candidates[kWholePageMarkerCount];
     __m128i any = _mm_setzero_si128();
     for (std::size_t k = 0; k < kWholePageMarkerCount; ++k) {
-      const MarkerSpec& spec = kWholePageMarkers[k];
+      const MarkerSpec& wholePageMarker = kWholePageMarkers[k];
       const __m128i a =
-          _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + block + spec.first));
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + block + wholePageMarker.first));
       const __m128i b =
-          _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + block + spec.second));
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + block + wholePageMarker.second));
       candidates[k] = _mm_and_si128(looking[k], _mm_and_si128(_mm_cmpeq_epi8(a, firstBytes[k]),
                                                               _mm_cmpeq_epi8(b, secondBytes[k])));
       any = _mm_or_si128(any, candidates[k]);
